@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a normal build, then one with the address and
+# undefined-behaviour sanitizers. The PulseAudio tests start their own
+# private daemon with a null sink (see tests/pulse/pulse-daemon.sh).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+
+jobs=$(nproc)
+
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$top/build" -j "$jobs"
+ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+
+cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DMARLOWICK_SANITIZE=ON -DMARLOWICK_BENCH=OFF
+cmake --build "$top/build-sanitize" -j "$jobs"
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$top/build-sanitize" --output-on-failure -j "$jobs"
