@@ -1,0 +1,5 @@
+#include "windows/help_window.h"
+
+TFormHelp::TFormHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setWindowTitle(QStringLiteral("Help"));
+}

@@ -1,0 +1,10 @@
+// The notepad window TForm2, where the user keeps notes.
+#pragma once
+
+#include <QWidget>
+
+class TForm2 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TForm2(QWidget* parent = nullptr);
+};
