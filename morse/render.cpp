@@ -1,0 +1,155 @@
+#include "morse/render.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <stdexcept>
+
+#include "morse/code_table.h"
+#include "morse/text_sender.h"
+#include "morse/timing.h"
+#include "morse/tone.h"
+#include "morse/waveform.h"
+
+namespace morse {
+
+namespace {
+
+void CheckRange(const char* what, std::int32_t value, OptionRange range, const char* unit) {
+  if (value < range.min || value > range.max) {
+    throw std::invalid_argument(std::string(what) + " must be " + std::to_string(range.min) +
+                                ".." + std::to_string(range.max) + unit + ", not " +
+                                std::to_string(value));
+  }
+}
+
+// Collects samples into blocks so the writer is called once per block, not
+// once per sample; silence goes through in one piece.
+class BlockSink {
+ public:
+  explicit BlockSink(SampleWriter& out) : out_(out) {}
+
+  void operator()(std::int16_t v) {
+    block_[used_++] = v;
+    if (used_ == block_.size()) Flush();
+  }
+
+  void Zeros(std::int64_t n) {
+    Flush();
+    out_.Zeros(n);
+  }
+
+  void Flush() {
+    if (used_ > 0) out_.Samples(block_.data(), used_);
+    used_ = 0;
+  }
+
+ private:
+  SampleWriter& out_;
+  std::array<std::int16_t, 8192> block_{};
+  std::size_t used_ = 0;
+};
+
+class RenderHost final : public SendHost {
+ public:
+  RenderHost(TrainerState& st, std::u16string_view text, BlockSink& sink)
+      : st_(st), text_(text), sink_(sink) {}
+
+  TrainerState& State() override { return st_; }
+  std::u16string_view CurrentText() override { return text_; }
+  void PlayNote(double frequency, double duration, double amplitude) override {
+    RenderNote(st_, kRenderSampRate, frequency, duration, amplitude, sink_);
+  }
+  void ProcessMessages() override {}
+  // Nobody could lift a pause here, so none is ever kept.
+  void WaitWhilePaused() override { st_.PauseFlag = false; }
+  void PauseRequest() override {}
+  TimePoint Now() override { return 0; }
+  void BeginRun() override {}
+  void AppendProgress(char16_t) override {}
+  std::int32_t ProgressLength() override { return 0; }
+  void SetProgressText(std::u16string_view) override {}
+  std::int32_t PauseAfterChars() override { return 0; }
+  std::int32_t PauseAfterMins() override { return 0; }
+  std::int32_t ClearAfterChars() override { return 0; }
+  bool ClearAfterPause() override { return false; }
+  bool ResumeFromCursor() override { return false; }
+
+ private:
+  TrainerState& st_;
+  std::u16string_view text_;
+  BlockSink& sink_;
+};
+
+class VectorWriter final : public SampleWriter {
+ public:
+  explicit VectorWriter(std::vector<std::int16_t>& out) : out_(out) {}
+  void Samples(const std::int16_t* data, std::size_t count) override {
+    out_.insert(out_.end(), data, data + count);
+  }
+  void Zeros(std::int64_t count) override {
+    out_.resize(out_.size() + static_cast<std::size_t>(count), 0);
+  }
+
+ private:
+  std::vector<std::int16_t>& out_;
+};
+
+}  // namespace
+
+void ValidateRenderOptions(const RenderOptions& options) {
+  CheckRange("character speed", options.charWpm, kWpmRange, " wpm");
+  CheckRange("text speed", options.textWpm, kWpmRange, " wpm");
+  CheckRange("frequency", options.frequency, kFrequencyRange, " Hz");
+  CheckRange("rise/fall time", options.riseMs, kRiseRange, " ms");
+  CheckRange("harmonics", options.harmonics, kHarmonicsRange, "");
+}
+
+void PrepareRenderState(TrainerState& st, const RenderOptions& options) {
+  CodeTableInitialize(st);
+  if (options.harmonics == 1 && !options.square) {
+    BuildStartupSineTab(st);
+  } else {
+    BuildSineTab(st.SineTab, options.harmonics, options.square);
+  }
+  st.Fspeed = options.charWpm;
+  st.Speed = options.textWpm;
+  st.FFrequency = options.frequency;
+  DeriveTiming(st);
+  st.Risetime = options.riseMs / 1000.0;
+}
+
+std::u16string NormalizeLineBreaks(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' || c == u'\n') {
+      out += u"\r\n";
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void RenderText(std::u16string_view text, const RenderOptions& options, SampleWriter& out) {
+  ValidateRenderOptions(options);
+  auto st = std::make_unique<TrainerState>();
+  PrepareRenderState(*st, options);
+  st->SendFlag = true;
+  BlockSink sink(out);
+  RenderHost host(*st, text, sink);
+  RunSendText(host);
+  sink.Flush();
+}
+
+std::vector<std::int16_t> RenderTextSamples(std::u16string_view text, const RenderOptions& options) {
+  std::vector<std::int16_t> samples;
+  VectorWriter writer(samples);
+  RenderText(text, options, writer);
+  return samples;
+}
+
+}  // namespace morse
