@@ -50,9 +50,18 @@ class BlockSink {
   std::size_t used_ = 0;
 };
 
+// Counts what a note would produce. The value is dropped, so once inlined
+// the compiler leaves only the loops that decide how many samples there are.
+struct CountingSink {
+  void operator()(std::int16_t) { ++count; }
+  void Zeros(std::int64_t n) { count += n; }
+  std::int64_t count = 0;
+};
+
+template <class Sink>
 class RenderHost final : public SendHost {
  public:
-  RenderHost(TrainerState& st, std::u16string_view text, BlockSink& sink)
+  RenderHost(TrainerState& st, std::u16string_view text, Sink& sink)
       : st_(st), text_(text), sink_(sink) {}
 
   TrainerState& State() override { return st_; }
@@ -78,7 +87,7 @@ class RenderHost final : public SendHost {
  private:
   TrainerState& st_;
   std::u16string_view text_;
-  BlockSink& sink_;
+  Sink& sink_;
 };
 
 class VectorWriter final : public SampleWriter {
@@ -134,15 +143,30 @@ std::u16string NormalizeLineBreaks(std::u16string_view text) {
   return out;
 }
 
-void RenderText(std::u16string_view text, const RenderOptions& options, SampleWriter& out) {
+namespace {
+
+template <class Sink>
+void Run(std::u16string_view text, const RenderOptions& options, Sink& sink) {
   ValidateRenderOptions(options);
   auto st = std::make_unique<TrainerState>();
   PrepareRenderState(*st, options);
   st->SendFlag = true;
-  BlockSink sink(out);
-  RenderHost host(*st, text, sink);
+  RenderHost<Sink> host(*st, text, sink);
   RunSendText(host);
+}
+
+}  // namespace
+
+void RenderText(std::u16string_view text, const RenderOptions& options, SampleWriter& out) {
+  BlockSink sink(out);
+  Run(text, options, sink);
   sink.Flush();
+}
+
+std::int64_t CountTextSamples(std::u16string_view text, const RenderOptions& options) {
+  CountingSink sink;
+  Run(text, options, sink);
+  return sink.count;
 }
 
 std::vector<std::int16_t> RenderTextSamples(std::u16string_view text, const RenderOptions& options) {

@@ -58,6 +58,9 @@ std::u16string NormalizeLineBreaks(std::u16string_view text);
 // Validates the options first; errors from the writer propagate.
 void RenderText(std::u16string_view text, const RenderOptions& options, SampleWriter& out);
 
+// How many samples RenderText gives for text, found without producing them.
+std::int64_t CountTextSamples(std::u16string_view text, const RenderOptions& options);
+
 // The same into memory.
 std::vector<std::int16_t> RenderTextSamples(std::u16string_view text, const RenderOptions& options);
 

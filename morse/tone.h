@@ -85,10 +85,12 @@ void RenderNote(TrainerState& st, std::int32_t sampRate, double frequency, doubl
     phase += step;
     while (phase >= kSineTabSize) phase -= kSineTabSize;
   };
-  for (std::int64_t count = 0; count < n; ++count) {
-    if (static_cast<double>(count) < ramp) a = static_cast<double>(count) * delta;
+  std::int64_t count = 0;
+  for (; count < n && static_cast<double>(count) < ramp; ++count) {  // rise
+    a = static_cast<double>(count) * delta;
     emit_sample();
   }
+  for (; count < n; ++count) emit_sample();  // hold the last ramp value
   while (a > 0) {
     const double next = a - delta;
     if (!(next < a)) break;  // a step too small to make progress would never end

@@ -17,13 +17,14 @@ namespace render {
 
 namespace {
 
-// Appends little-endian 16-bit samples to the stream after the header.
+// Lays little-endian 16-bit samples into a stream that already holds the
+// zeros they replace, so silence costs only a seek and the stream never
+// grows piecemeal.
 class WaveDataWriter final : public morse::SampleWriter {
  public:
-  WaveDataWriter(record::Stream& out, std::int64_t maxBytes) : out_(out), max_bytes_(maxBytes) {}
+  explicit WaveDataWriter(record::Stream& out) : out_(out) {}
 
   void Samples(const std::int16_t* data, std::size_t count) override {
-    Reserve(static_cast<std::int64_t>(count));
     if constexpr (std::endian::native == std::endian::little) {
       out_.Write(data, count * sizeof(std::int16_t));
     } else {
@@ -42,25 +43,10 @@ class WaveDataWriter final : public morse::SampleWriter {
     }
   }
 
-  void Zeros(std::int64_t count) override {
-    Reserve(count);
-    const std::int64_t end = out_.Position() + 2 * count;
-    out_.SetSize(end);  // zero-extends
-    out_.Seek(end);
-  }
+  void Zeros(std::int64_t count) override { out_.Seek(out_.Position() + 2 * count); }
 
  private:
-  void Reserve(std::int64_t samples) {
-    if (samples > (max_bytes_ - data_bytes_) / 2) {
-      throw std::length_error("the sound is too long for a WAV file (" +
-                              std::to_string(max_bytes_) + " bytes of samples at most)");
-    }
-    data_bytes_ += 2 * samples;
-  }
-
   record::Stream& out_;
-  const std::int64_t max_bytes_;
-  std::int64_t data_bytes_ = 0;
 };
 
 [[noreturn]] void ThrowFileError(const std::string& path, int error) {
@@ -83,11 +69,22 @@ record::WaveFormatEx MonoPcmFormat() {
 
 void RenderWave(std::u16string_view text, const morse::RenderOptions& options,
                 record::Stream& out, std::int64_t maxDataBytes) {
-  morse::ValidateRenderOptions(options);
+  // Counting first costs a fraction of rendering, refuses an over-long sound
+  // before memory is spent on it, and lets the stream be sized once.
+  const std::int64_t samples = morse::CountTextSamples(text, options);
+  const std::int64_t limit = std::min(maxDataBytes, kMaxWaveDataBytes);
+  if (samples > limit / 2) {
+    throw std::length_error("the sound is too long for a WAV file (" + std::to_string(samples) +
+                            " samples, " + std::to_string(limit / 2) + " at most)");
+  }
   record::TWaveImage image(out);
   image.InitHeader(MonoPcmFormat());
-  WaveDataWriter writer(out, std::min(maxDataBytes, kMaxWaveDataBytes));
+  const std::int64_t dataStart = out.Position();
+  out.SetSize(dataStart + 2 * samples);
+  out.Seek(dataStart);
+  WaveDataWriter writer(out);
   morse::RenderText(text, options, writer);
+  out.SetSize(out.Position());  // trailing silence is a seek: make it part of the data
   image.CorretHeader();
 }
 

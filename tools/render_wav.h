@@ -21,7 +21,8 @@ inline constexpr std::int64_t kMaxWaveDataBytes = 0xFFFFFFFFLL + 8 - record::kWa
 
 // Renders text (line breaks already CR LF) into a WAV image in out, which
 // is cleared first. Throws std::invalid_argument for options out of range,
-// and std::length_error as soon as the data would exceed maxDataBytes.
+// and std::length_error, before writing anything, when the data would exceed
+// maxDataBytes.
 void RenderWave(std::u16string_view text, const morse::RenderOptions& options,
                 record::Stream& out, std::int64_t maxDataBytes = kMaxWaveDataBytes);
 
