@@ -1,0 +1,283 @@
+// Teach mode, the error chart and the random practice material.
+#include "app/main_window.h"
+#include "gui/bar_chart.h"
+#include "gui/error_report.h"
+#include "morse/code_table.h"
+#include "morse/random_groups.h"
+#include "morse/teaching.h"
+#include "morse/text.h"
+#include "sound/out_sound.h"
+
+namespace {
+
+using morse::AsciiLower;
+using morse::AsciiUpper;
+
+// The number of characters to start with; teaching never runs with none.
+std::int32_t CharacterCount(const QString& text) {
+  const std::int32_t n = gui::StrToInt(text);
+  if (n < 1) {
+    throw std::runtime_error(
+        QStringLiteral("'%1' is too few characters to start: enter a number from 1 to 40.")
+            .arg(text)
+            .toStdString());
+  }
+  return n;
+}
+
+}  // namespace
+
+void TForm1::ConnectTeachingHandlers() {
+  using gui::On;
+  On(Teachbutton, &QPushButton::clicked, this, [this] { TeachbuttonClick(); });
+  On(TeachSendButton, &QPushButton::clicked, this, [this] { TeachSendButtonClick(); });
+  On(TeachStopButton, &QPushButton::clicked, this, [this] { TeachStopButtonClick(); });
+  On(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  On(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  On(eachStrings1, &QAction::triggered, this, [this] { eachStrings1Click(); });
+  On(RandChars1, &QAction::triggered, this, [this] { RandChars1Click(); });
+  On(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  On(Dits1, &QAction::triggered, this, [this] { Dits1Click(); });
+}
+
+void TForm1::HandleAppMessage(char16_t c) {
+  Charin = c;
+  if (TeachFlag) CheckTeachAnswer();
+}
+
+void TForm1::TeachbuttonClick() {
+  if (gui::Shown(Memo2)) {
+    Memo2->hide();
+    CheckBox2->setChecked(false);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Memo1),
+                     static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(Label11),
+                     static_cast<QWidget*>(Edit1)}) {
+    w->hide();
+  }
+  CheckBox1->setChecked(true);
+  CheckBox1Click();
+  TeachFlag = true;
+  StartNumLabel->show();
+  StartNumEdit->show();
+  Label18->show();
+  TeachSendButton->setEnabled(true);
+  UsingEdit->SetText(StartNumEdit->Text());
+  if (Panel2->isHidden()) {
+    ChangeClientHeight(Panel2->height());
+    Panel2->show();
+  }
+  Teachstring = std::u16string(morse::TeachOrder(rgTeachString->ItemIndex()));
+  Numusing = CharacterCount(UsingEdit->Text());
+  StartDelayTime = 8.0;
+  Delaytime = 8.0;
+  ResetTeachStats();
+  Random().Randomize();
+  Memo1->Clear();
+  UpdateErrorChart();
+  Timer2->SetEnabled(true);
+  DisableKeepingFocus({Teachbutton, LoadFile, Sendbutton, AbortButton});
+  TeachSendButton->setEnabled(true);
+  TeachStopButton->setEnabled(true);
+  StatusBar1->SetSimpleText(QStringLiteral("Enter number of characters to start, then press <Start Sending> button."));
+}
+
+void TForm1::TeachSendButtonClick() {
+  StatusBar1->SetSimpleText(
+      QStringLiteral("Type each character you hear, or wait:  Press <Stop Teach> button to stop."));
+  Timer2->SetEnabled(true);
+  Numusing = CharacterCount(StartNumEdit->Text());
+  if (Numusing > 40) {
+    Numusing = 40;
+    StartNumEdit->SetText(QStringLiteral("40"));
+  }
+  UsingEdit->SetText(QString::number(Numusing));
+  ichar = Numusing;
+  if (Numusing > 1) {
+    for (int i = 1; i <= Numusing; ++i) Errors[i] = Delerror;
+  }
+  ComputeErrorStats();
+  UpdateErrorChart();
+  TeachGoFlag = true;
+  DisableKeepingFocus({TeachSendButton});
+  UsingEdit->show();
+  Label10->show();
+  if (cbRecordOutput->isChecked()) StartOutputRecording();
+}
+
+void TForm1::Timer2Timer() {
+  Timer2->SetEnabled(false);
+  if (!(TeachFlag && TeachGoFlag)) return;
+  PickTeachChar();
+  answered_while_sounding_ = false;
+  sounding_ = true;
+  try {
+    SendTeachChar();
+  } catch (...) {
+    sounding_ = false;
+    throw;
+  }
+  sounding_ = false;
+  if (TeachFlag && TeachGoFlag) {
+    // A right answer typed while the character sounded has answered it.
+    ResponseFlag = !answered_while_sounding_;
+    Delaytime = StartDelayTime;
+    Timer1->SetEnabled(true);
+  }
+}
+
+void TForm1::SendTeachChar() {
+  const char16_t c = ichar >= 1 && ichar <= static_cast<int>(Teachstring.size()) ? Teachstring[ichar - 1] : u' ';
+  const char16_t upper[1] = {AsciiUpper(c)};
+  const std::string code = CharToCode(std::u16string_view(upper, 1));
+  PlayNote(FFrequency, 3 * FDitLength, 0);
+  OutSound1->Flush();
+  for (const char d : code) {
+    PlayNote(FFrequency, (d - '0') * FDitLength, 20000);
+    PlayNote(FFrequency, FDitLength, 0);
+  }
+  OutSound1->Flush();
+}
+
+void TForm1::CheckTeachAnswer() {
+  CorrectChar = false;
+  // While the character still sounds, Delaytime is the previous character's
+  // leftover: it must neither reset nor adapt the answer time.
+  if (!sounding_ && Delaytime <= 0) StartDelayTime = 8.0;
+  const bool inRange = ichar >= 1 && ichar <= static_cast<int>(Teachstring.size());
+  if (inRange && AsciiLower(Charin) == Teachstring[ichar - 1]) {
+    if (!sounding_ && Delaytime > 2 && Delaytime < 8) {
+      StartDelayTime = (3 * StartDelayTime + Delaytime) / 4;
+    }
+    Memo1->AppendText(QString(QChar(Upperflag ? AsciiUpper(Charin) : Charin)));
+    CorrectChar = true;
+    LowerCharError(ichar);
+    ResponseFlag = false;
+    if (sounding_) answered_while_sounding_ = true;
+  } else {
+    RaiseCharError(ichar);
+  }
+}
+
+void TForm1::Timer1Timer() {
+  if (PauseFlag) return;
+  if (ResponseFlag) {
+    Delaytime -= 1;
+    if (Delaytime > 0) return;
+    StartDelayTime = (StartDelayTime + 8) / 2;
+    Newflag = 2;
+    ResponseFlag = false;
+    if (ichar >= 1 && ichar <= static_cast<int>(Teachstring.size())) {
+      const char16_t c = Teachstring[ichar - 1];
+      Memo1->AppendText(QString(QChar(Upperflag ? AsciiUpper(c) : c)));
+    }
+    RaiseCharError(ichar);
+  }
+  ComputeErrorStats();
+  UpdateErrorChart();
+  if (IntroduceNextChar()) {
+    if (Numusing > 2) {
+      Memo2->hide();
+      CheckBox2->setChecked(false);
+    }
+    UsingEdit->SetText(QString::number(Numusing));
+    Memo1->Clear();
+  }
+  Timer1->SetEnabled(false);
+  Timer2->SetEnabled(true);
+}
+
+void TForm1::TeachStopButtonClick() {
+  if (cbRecordOutput->isChecked()) StopOutputRecording();
+  TeachFlag = false;
+  for (QWidget* w : {static_cast<QWidget*>(Label10), static_cast<QWidget*>(StartNumEdit),
+                     static_cast<QWidget*>(Label18), static_cast<QWidget*>(StartNumLabel)}) {
+    w->hide();
+  }
+  Memo1->show();
+  CheckBox1->show();
+  TeachGoFlag = false;
+  Timer1->SetEnabled(false);
+  Timer2->SetEnabled(false);
+  UpdateErrorChart();
+  Teachbutton->setEnabled(true);
+  Button1->show();
+  Label11->show();
+  Edit1->show();
+  UsingEdit->hide();
+  LoadFile->setEnabled(true);
+  Sendbutton->setEnabled(true);
+  AbortButton->setEnabled(true);
+  DisableKeepingFocus({TeachStopButton, TeachSendButton});
+  Memo1->Clear();
+  Memo1->AddLine(QStringLiteral("Your current mastery rating is ") + QString::number(MasteryRating()));
+  Memo1->AddLine(QStringLiteral("When this is 100, you will have mastered all of the characters."));
+  Memo2->hide();
+  CheckBox2->setChecked(false);
+  StatusBar1->SetSimpleText(QStringLiteral("Here's how you did.  I'm Ready to go again."));
+}
+
+void TForm1::eachStrings1Click() { rgTeachString->setHidden(!rgTeachString->isHidden()); }
+
+void TForm1::ResetTeachStats() { morse::ResetTeachStats(*this); }
+void TForm1::RaiseCharError(int i) { morse::RaiseCharError(*this, i); }
+void TForm1::LowerCharError(int i) { morse::LowerCharError(*this, i); }
+void TForm1::ComputeErrorStats() { morse::ComputeErrorStats(*this); }
+void TForm1::PickTeachChar() { morse::PickTeachChar(*this, Random()); }
+bool TForm1::IntroduceNextChar() { return morse::IntroduceNextChar(*this); }
+int TForm1::MasteryRating() const { return morse::MasteryRating(*this); }
+
+void TForm1::UpdateErrorChart() { gui::UpdateErrorChart(*Chart1, *this); }
+
+// Shrinks the window back when the chart panel is showing; the file commands use it.
+void TForm1::CollapseChartPanel() {
+  if (!Panel2->isHidden()) {
+    ChangeClientHeight(-Panel2->height());
+    Panel2->hide();
+  }
+}
+
+void TForm1::RandChars1Click() {
+  if (gui::Shown(Memo2)) {
+    Memo2->hide();
+    CheckBox2->setChecked(false);
+  }
+  Button3->show();
+  Memo2->hide();
+  Edit3->show();
+  cbTeachingGroups->show();
+  seGroups2Gen->show();
+  Label15->show();
+  CheckBox2->setChecked(false);
+  Memo1->Clear();
+  for (std::u16string_view line : morse::kRandomCharsInstructions) Memo1->AddLine(gui::FromView(line));
+  Edit3->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::Button3Click() {
+  for (QWidget* w : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(Edit3),
+                     static_cast<QWidget*>(cbTeachingGroups), static_cast<QWidget*>(seGroups2Gen),
+                     static_cast<QWidget*>(Label15)}) {
+    w->show();
+  }
+  RandString = std::u16string(gui::View(Edit3->Text()));
+  const std::int64_t groups = seGroups2Gen->Value();
+  // Sets that could never fill their groups, and counts that would freeze
+  // the window, are refused before the box is touched.
+  const std::u16string problem = morse::GroupsInputProblem(RandString, groups);
+  if (!problem.empty()) {
+    Dialogs().ShowMessage(gui::FromView(problem));
+    return;
+  }
+  Random().Randomize();
+  const std::u16string text =
+      morse::GenerateGroups(RandString, groups, cbTeachingGroups->isChecked(), Random());
+  Memo1->SetText(gui::FromView(text));
+  for (QWidget* w : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(Edit3),
+                     static_cast<QWidget*>(cbTeachingGroups), static_cast<QWidget*>(seGroups2Gen),
+                     static_cast<QWidget*>(Label15)}) {
+    w->hide();
+  }
+}
+
+void TForm1::Dits1Click() { Memo1->SetText(gui::FromView(morse::kDitsText)); }
