@@ -32,6 +32,10 @@ stop() {
     if kill -0 "$pid" 2>/dev/null; then
       echo "pulseaudio $pid ignored SIGTERM; killing it" >&2
       kill -KILL "$pid" 2>/dev/null || true
+      for ((i = 0; i < 20; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+      done
     fi
   fi
   rm -f "$dir/pid"
@@ -58,10 +62,10 @@ start() {
     --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse/native" \
     --load="module-null-sink sink_name=$sink rate=44100 norewinds=1" \
     </dev/null >/dev/null 2>&1 &
-  local pid=$! i
+  local pid=$! deadline=$((SECONDS + 10)) answered=no
   echo "$pid" >"$dir/pid"
 
-  for ((i = 0; i < 100; i++)); do
+  while ((SECONDS < deadline)); do
     if ! kill -0 "$pid" 2>/dev/null; then
       echo "pulseaudio exited at start-up; its log:" >&2
       cat "$dir/pulse.log" >&2
@@ -69,11 +73,12 @@ start() {
       exit 1
     fi
     if timeout 2 pactl info >/dev/null 2>&1; then
+      answered=yes
       break
     fi
     sleep 0.1
   done
-  if ! timeout 2 pactl info >/dev/null 2>&1; then
+  if [[ $answered != yes ]]; then
     echo "pulseaudio did not answer within 10 s; its log:" >&2
     cat "$dir/pulse.log" >&2
     stop
