@@ -66,18 +66,23 @@ TEST(PulseSoundOutputTest, TheSinkPlaysTheTonesAtTheirFrequencyAndLength) {
     PlayNote(out, kTone, kDit, 20000);
     out.Flush();
     // Flush returns up to three buffers and the server's latency before the
-    // sound has been played; tear-down would cut what is left.
+    // sound has been played. Then the producer sends nothing for a while and
+    // the device runs out of buffers: the next sound must come out whole.
     std::this_thread::sleep_for(2500ms);
+    PlayNote(out, kTone, kDit, 20000);
+    out.Flush();
+    std::this_thread::sleep_for(2000ms);  // tear-down would cut what is left
   }
   recorder.Stop();
   const std::vector<std::int16_t> x = recorder.Samples();
   const auto marks = pulse_test::SoundSegments(x);
-  ASSERT_EQ(marks.size(), 2u) << x.size() << " samples recorded";
+  ASSERT_EQ(marks.size(), 3u) << x.size() << " samples recorded";
 
   const long tol = kRate / 100;  // 10 ms
   EXPECT_NEAR(marks[0].end - marks[0].begin, 0.5 * kRate, tol);
   EXPECT_NEAR(marks[1].begin - marks[0].end, 0.3 * kRate, tol) << "the gap between the marks";
   EXPECT_NEAR(marks[1].end - marks[1].begin, kDit * kRate, tol);
+  EXPECT_NEAR(marks[2].end - marks[2].begin, kDit * kRate, tol) << "the dit after the idle time";
   EXPECT_NEAR(pulse_test::ZeroCrossingFrequency(x, marks[0]), kTone, 4.0);
   EXPECT_NEAR(pulse_test::ZeroCrossingFrequency(x, marks[1]), kTone, 20.0);
   int peak = 0;
