@@ -50,6 +50,7 @@ TEST(Render, SamplesAreWhatSendTextPlays) {
     const auto rendered = RenderTextSamples(text, o);
     ASSERT_EQ(rendered.size(), expected.size());
     EXPECT_TRUE(rendered == expected);
+    EXPECT_EQ(CountTextSamples(text, o), static_cast<std::int64_t>(expected.size()));
   }
 }
 
