@@ -203,10 +203,7 @@ PulseWaveOut::~PulseWaveOut() {
     std::lock_guard lock(mutex_);
     left.swap(streams_);
   }
-  for (Stream* s : left) {
-    s->callback = nullptr;  // the owner may be gone already
-    Destroy(s);
-  }
+  for (Stream* s : left) Destroy(s);
 }
 
 PulseWaveOut::Stream* PulseWaveOut::Find(HWAVEOUT handle) {
@@ -217,7 +214,10 @@ PulseWaveOut::Stream* PulseWaveOut::Find(HWAVEOUT handle) {
 
 void PulseWaveOut::Destroy(Stream* s) {
   if (s->loop != nullptr) {
+    // With the loop locked no callback is running; once the stream's
+    // callbacks are gone none can start.
     pa_threaded_mainloop_lock(s->loop);
+    s->callback = nullptr;
     if (s->stream != nullptr) {
       pa_stream_set_state_callback(s->stream, nullptr, nullptr);
       pa_stream_set_write_callback(s->stream, nullptr, nullptr);
@@ -257,7 +257,6 @@ MMRESULT PulseWaveOut::Open(HWAVEOUT* handle, std::uint32_t device, const WaveFo
   s->frame_bytes = pa_frame_size(&spec);
   s->finished.reserve(16);
   auto fail = [&](MMRESULT r) {
-    s->callback = nullptr;
     Destroy(s);
     return r;
   };
@@ -415,7 +414,6 @@ MMRESULT PulseWaveOut::Close(HWAVEOUT handle) {
   }
   const WaveOutProc callback = s->callback;
   const std::uintptr_t instance = s->instance;
-  s->callback = nullptr;
   Destroy(s);
   if (callback != nullptr) callback(handle, WOM_CLOSE, instance, nullptr);
   return MMSYSERR_NOERROR;
