@@ -22,18 +22,19 @@ void TestWaveOut::SetKeepSamples(bool keep) {
   keep_samples_ = keep;
 }
 
-void TestWaveOut::Fail(Op op, std::string text) {
+MMRESULT TestWaveOut::Fail(Op op, std::string text, MMRESULT code) {
   std::lock_guard lock(mutex_);
-  const MMRESULT code = next_code_++;
+  if (code == MMSYSERR_NOERROR) code = next_code_++;
   texts_[code] = std::move(text);
   fail_[op] = code;
+  return code;
 }
 
-void TestWaveOut::FailQuery(std::string text) { Fail(kQuery, std::move(text)); }
-void TestWaveOut::FailOpen(std::string text) { Fail(kOpen, std::move(text)); }
-void TestWaveOut::FailWrite(std::string text) { Fail(kWrite, std::move(text)); }
-void TestWaveOut::FailReset(std::string text) { Fail(kReset, std::move(text)); }
-void TestWaveOut::FailClose(std::string text) { Fail(kClose, std::move(text)); }
+MMRESULT TestWaveOut::FailQuery(std::string text, MMRESULT code) { return Fail(kQuery, std::move(text), code); }
+MMRESULT TestWaveOut::FailOpen(std::string text, MMRESULT code) { return Fail(kOpen, std::move(text), code); }
+MMRESULT TestWaveOut::FailWrite(std::string text, MMRESULT code) { return Fail(kWrite, std::move(text), code); }
+MMRESULT TestWaveOut::FailReset(std::string text, MMRESULT code) { return Fail(kReset, std::move(text), code); }
+MMRESULT TestWaveOut::FailClose(std::string text, MMRESULT code) { return Fail(kClose, std::move(text), code); }
 
 std::vector<std::int16_t> TestWaveOut::Samples() const {
   std::lock_guard lock(mutex_);

@@ -37,12 +37,13 @@ class TestWaveOut : public WaveOutDevice {
   // Whether written samples are kept (on by default; benchmarks turn it off).
   void SetKeepSamples(bool keep);
 
-  // From now on the operation fails with an error code whose text is `text`.
-  void FailQuery(std::string text);
-  void FailOpen(std::string text);
-  void FailWrite(std::string text);
-  void FailReset(std::string text);
-  void FailClose(std::string text);
+  // From now on the operation fails with an error code whose text is `text`:
+  // `code`, or one of the device's own when it is 0. Returns the code.
+  MMRESULT FailQuery(std::string text, MMRESULT code = 0);
+  MMRESULT FailOpen(std::string text, MMRESULT code = 0);
+  MMRESULT FailWrite(std::string text, MMRESULT code = 0);
+  MMRESULT FailReset(std::string text, MMRESULT code = 0);
+  MMRESULT FailClose(std::string text, MMRESULT code = 0);
 
   // Every value written, in the order written.
   std::vector<std::int16_t> Samples() const;
@@ -81,7 +82,7 @@ class TestWaveOut : public WaveOutDevice {
  private:
   enum Op { kQuery, kOpen, kWrite, kReset, kClose, kOps };
 
-  void Fail(Op op, std::string text);
+  MMRESULT Fail(Op op, std::string text, MMRESULT code);
   HWAVEOUT OwnHandle() const { return reinterpret_cast<HWAVEOUT>(const_cast<TestWaveOut*>(this)); }
   bool ValidHandle(HWAVEOUT handle) const { return open_ && handle == OwnHandle(); }
   // Calls the callback for each header, outside the lock.
