@@ -59,6 +59,13 @@ TEST_F(TeachingTest, StartTeachPreparesTheWindowAndTheChart) {
   f.TeachStopButtonClick();
   f.TeachbuttonClick();
   EXPECT_EQ(f.ClientHeight(), TForm1::kClientHeight);
+  // Collapsing the panel shrinks the window once.
+  f.TeachStopButtonClick();
+  f.CollapseChartPanel();
+  f.CollapseChartPanel();
+  EXPECT_EQ(f.ClientHeight(), TForm1::kClientHeight - 100);
+  EXPECT_FALSE(gui::Shown(f.Panel2));
+  EXPECT_EQ(f.StatusBar1->geometry(), QRect(0, 389, 1030, 19));
 }
 
 TEST_F(TeachingTest, AStartingSetOfThreeBringsTheFourthInAfterARightAnswer) {
