@@ -6,20 +6,14 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/wave_out.h"
 #include "record/memory_stream.h"
 
 namespace record {
 
-// The basic wave format record (18 bytes on disk, little-endian, no padding).
-struct WaveFormatEx {
-  std::uint16_t wFormatTag = 0;
-  std::uint16_t nChannels = 0;
-  std::uint32_t nSamplesPerSec = 0;
-  std::uint32_t nAvgBytesPerSec = 0;
-  std::uint16_t nBlockAlign = 0;
-  std::uint16_t wBitsPerSample = 0;
-  std::uint16_t cbSize = 0;
-};
+// The basic wave format record, the one the sound devices speak (18 bytes
+// on disk, little-endian, no padding).
+using WaveFormatEx = platform::WaveFormatEx;
 
 inline constexpr int kWaveFormatExBytes = 18;
 inline constexpr int kWaveHeaderBytes = 46;
