@@ -13,7 +13,17 @@ cmake --build "$top/build" -j "$jobs"
 ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
 
 cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_COMPILER=clang++ -DMARLOWICK_SANITIZE=ON -DMARLOWICK_BENCH=OFF
+  -DCMAKE_CXX_COMPILER=clang++ -DMARLOWICK_SANITIZE=ON -DMARLOWICK_BENCH=OFF -DMARLOWICK_FUZZ=ON
 cmake --build "$top/build-sanitize" -j "$jobs"
+
+# A short fuzzing run over every input a user can hand the program; the
+# corpus grows from run to run in the build folder.
+for fuzzer in "$top"/build-sanitize/fuzz/*_fuzz; do
+  [ -x "$fuzzer" ] || continue
+  corpus="$top/build-sanitize/fuzz-corpus/$(basename "$fuzzer")"
+  mkdir -p "$corpus"
+  "$fuzzer" -max_total_time=30 -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
+done
+
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$top/build-sanitize" --output-on-failure -j "$jobs"
