@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "gui/bar_chart.h"
@@ -287,6 +289,30 @@ TEST_F(StartupTest, DisplaySwitchesShowAndHideTheirControls) {
   EXPECT_FALSE(gui::Shown(f.lbClock));
   f.cbShowClock->setChecked(true);
   EXPECT_TRUE(gui::Shown(f.lbClock));
+}
+
+TEST_F(StartupTest, TheWaveformFollowsHarmonicsAndSquareWave) {
+  TForm1& f = *form;
+  const auto startup = f.SineTab;
+  f.CheckBox3->setChecked(true);  // no handler of its own
+  EXPECT_EQ(f.SineTab, startup);
+  f.SpinEdit3->SetValue(0);
+  EXPECT_EQ(f.SineTab[0], 0.0);
+  EXPECT_EQ(f.SineTab[1], 1.0);
+  EXPECT_EQ(f.SineTab[512], -1.0);
+  f.CheckBox3->setChecked(false);
+  f.SpinEdit3->SetValue(3);
+  EXPECT_NEAR(*std::max_element(f.SineTab.begin(), f.SineTab.end()), 0.9301, 1e-4);
+}
+
+TEST_F(StartupTest, ClosingTheMainWindowEndsTheProgramWithOtherWindowsOpen) {
+  QApplication::setQuitOnLastWindowClosed(false);
+  Show();
+  QWidget other;
+  other.show();
+  QTimer::singleShot(50, form.get(), [this] { form->close(); });
+  QTimer::singleShot(5000, [] { QApplication::exit(1); });  // a hang fails, not blocks
+  EXPECT_EQ(QApplication::exec(), 0);
 }
 
 TEST_F(StartupTest, WithoutASoundServerTheWindowStillOpensConsistent) {
