@@ -10,11 +10,13 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <system_error>
+
+#include <unistd.h>
 
 #include "morse/convert.h"
 #include "morse/render.h"
-#include "record/memory_stream.h"
+#include "record/file_stream.h"
 #include "tools/render_wav.h"
 
 namespace {
@@ -142,11 +144,16 @@ std::string ReadInput(const std::string& name) {
   }
 }
 
-void WriteStdout(const std::vector<std::uint8_t>& bytes) {
-  const std::size_t n = std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  if (n != bytes.size() || std::fflush(stdout) != 0) {
-    throw std::runtime_error(std::string("cannot write standard output: ") + std::strerror(errno));
+// Streams the WAV image to standard output, which may be a pipe: the header
+// comes first, complete, and nothing is ever rewritten.
+void WriteStdout(std::u16string_view text, const morse::RenderOptions& options) {
+  const int fd = ::dup(STDOUT_FILENO);
+  if (fd < 0) {
+    throw std::system_error(errno, std::generic_category(), "cannot write \"standard output\"");
   }
+  record::FileStream out(fd, "standard output", record::FileStream::Mode::kSequential);
+  render::RenderWaveInOrder(text, options, out);
+  out.Close();
 }
 
 }  // namespace
@@ -171,12 +178,10 @@ int main(int argc, char** argv) {
     std::string_view body = raw;
     if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);  // a UTF-8 byte order mark
     const std::u16string text = morse::NormalizeLineBreaks(morse::FromUtf8(body));
-    record::MemoryStream image;
-    render::RenderWave(text, args.options, image);
     if (*args.output == "-") {
-      WriteStdout(image.Bytes());
+      WriteStdout(text, args.options);
     } else {
-      render::SaveFileAtomically(*args.output, image.Bytes());
+      render::RenderWaveFile(*args.output, text, args.options);
     }
   } catch (const std::exception& e) {
     std::cerr << kProgram << ": " << e.what() << "\n";

@@ -8,23 +8,25 @@
 #include <array>
 #include <bit>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+
+#include "record/file_stream.h"
 
 namespace render {
 
 namespace {
 
-// Lays little-endian 16-bit samples into a stream that already holds the
-// zeros they replace, so silence costs only a seek and the stream never
-// grows piecemeal.
+// Lays little-endian 16-bit samples, silence included, into a stream in
+// order, holding the renderer to the count the header was made from.
 class WaveDataWriter final : public morse::SampleWriter {
  public:
-  explicit WaveDataWriter(record::Stream& out) : out_(out) {}
+  WaveDataWriter(record::Stream& out, std::int64_t samples) : out_(out), left_(samples) {}
 
   void Samples(const std::int16_t* data, std::size_t count) override {
+    Take(static_cast<std::int64_t>(count));
     if constexpr (std::endian::native == std::endian::little) {
       out_.Write(data, count * sizeof(std::int16_t));
     } else {
@@ -43,14 +45,67 @@ class WaveDataWriter final : public morse::SampleWriter {
     }
   }
 
-  void Zeros(std::int64_t count) override { out_.Seek(out_.Position() + 2 * count); }
+  void Zeros(std::int64_t count) override {
+    Take(count);
+    static constexpr std::array<std::uint8_t, 65536> kZeros{};
+    for (std::int64_t bytes = 2 * count; bytes > 0;) {
+      const auto n = static_cast<std::size_t>(std::min<std::int64_t>(bytes, kZeros.size()));
+      out_.Write(kZeros.data(), n);
+      bytes -= static_cast<std::int64_t>(n);
+    }
+  }
+
+  void Finish() const {
+    if (left_ != 0) throw std::logic_error("the sound came out shorter than counted");
+  }
 
  private:
+  void Take(std::int64_t count) {
+    if (count > left_) throw std::logic_error("the sound came out longer than counted");
+    left_ -= count;
+  }
+
   record::Stream& out_;
+  std::int64_t left_;
+};
+
+// Reports the size the finished image will have, so that TWaveImage patches
+// a header before any data exists, for streams that cannot go back to it.
+class SizedHeader final : public record::MemoryStream {
+ public:
+  explicit SizedHeader(std::int64_t imageSize) : imageSize_(imageSize) {}
+  std::int64_t Size() const override { return imageSize_; }
+
+ private:
+  std::int64_t imageSize_;
 };
 
 [[noreturn]] void ThrowFileError(const std::string& path, int error) {
-  throw std::runtime_error("cannot write \"" + path + "\": " + std::strerror(error));
+  throw std::system_error(error, std::generic_category(), "cannot write \"" + path + "\"");
+}
+
+// The header, then the samples: the stream only ever moves forward.
+void WriteWave(std::u16string_view text, const morse::RenderOptions& options,
+               record::Stream& out, std::int64_t samples) {
+  SizedHeader header(record::kWaveHeaderBytes + 2 * samples);
+  record::TWaveImage image(header);
+  image.InitHeader(MonoPcmFormat());
+  image.CorretHeader();
+  out.Write(header.Bytes().data(), header.Bytes().size());
+  WaveDataWriter writer(out, samples);
+  morse::RenderText(text, options, writer);
+  writer.Finish();
+}
+
+// Writes into something that is not a regular file, in order, as it may
+// not seek.
+void WriteWaveInto(const std::string& path, std::u16string_view text,
+                   const morse::RenderOptions& options, std::int64_t samples) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) ThrowFileError(path, errno);
+  record::FileStream out(fd, path, record::FileStream::Mode::kSequential);
+  WriteWave(text, options, out, samples);
+  out.Close();
 }
 
 }  // namespace
@@ -67,49 +122,81 @@ record::WaveFormatEx MonoPcmFormat() {
   return f;
 }
 
-void RenderWave(std::u16string_view text, const morse::RenderOptions& options,
-                record::Stream& out, std::int64_t maxDataBytes) {
-  // Counting first costs a fraction of rendering, refuses an over-long sound
-  // before memory is spent on it, and lets the stream be sized once.
+std::int64_t WaveSampleCount(std::u16string_view text, const morse::RenderOptions& options,
+                             std::int64_t maxDataBytes) {
+  // Counting costs a few percent of rendering and refuses an over-long
+  // sound before anything is written.
   const std::int64_t samples = morse::CountTextSamples(text, options);
   const std::int64_t limit = std::min(maxDataBytes, kMaxWaveDataBytes);
   if (samples > limit / 2) {
     throw std::length_error("the sound is too long for a WAV file (" + std::to_string(samples) +
                             " samples, " + std::to_string(limit / 2) + " at most)");
   }
+  return samples;
+}
+
+void RenderWave(std::u16string_view text, const morse::RenderOptions& options,
+                record::Stream& out, std::int64_t maxDataBytes) {
+  const std::int64_t samples = WaveSampleCount(text, options, maxDataBytes);
   record::TWaveImage image(out);
   image.InitHeader(MonoPcmFormat());
+  // Sized once, a memory stream does not grow piecemeal; the data then
+  // overwrites its zeros in order.
   const std::int64_t dataStart = out.Position();
   out.SetSize(dataStart + 2 * samples);
   out.Seek(dataStart);
-  WaveDataWriter writer(out);
+  WaveDataWriter writer(out, samples);
   morse::RenderText(text, options, writer);
-  out.SetSize(out.Position());  // trailing silence is a seek: make it part of the data
+  writer.Finish();
   image.CorretHeader();
 }
 
-void SaveFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) ThrowFileError(path, errno);
-  // mkstemp makes the file private; give it the usual mode for new files.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  int error = ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
-  std::size_t done = 0;
-  while (error == 0 && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno != EINTR) error = errno;
-    } else {
-      done += static_cast<std::size_t>(n);
+void RenderWaveInOrder(std::u16string_view text, const morse::RenderOptions& options,
+                       record::Stream& out, std::int64_t maxDataBytes) {
+  WriteWave(text, options, out, WaveSampleCount(text, options, maxDataBytes));
+}
+
+void RenderWaveFile(const std::string& path, std::u16string_view text,
+                    const morse::RenderOptions& options, std::int64_t maxDataBytes) {
+  const std::int64_t samples = WaveSampleCount(text, options, maxDataBytes);
+  std::string target = path;
+  mode_t mode = 0;
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) ThrowFileError(path, EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+      // A device or a named pipe: a rename would put a file in its place.
+      WriteWaveInto(path, text, options, samples);
+      return;
     }
+    // Replace what a link points to, not the link, and keep who may read it.
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+    mode = st.st_mode & 0777;
+  } else {
+    // mkstemp makes the file private; give it the usual mode for new files.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
   }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) ThrowFileError(path, errno);
+  try {
+    if (::fchmod(fd, mode) != 0) {
+      const int error = errno;
+      ::close(fd);
+      ThrowFileError(path, error);
+    }
+    record::FileStream file(fd, path);  // messages name the file the user asked for
+    file.Reserve(record::kWaveHeaderBytes + 2 * samples);
+    WriteWave(text, options, file, samples);
+    file.Close();
+    if (::rename(temp.c_str(), target.c_str()) != 0) ThrowFileError(path, errno);
+  } catch (...) {
     ::unlink(temp.c_str());
-    ThrowFileError(path, error);
+    throw;
   }
 }
 
