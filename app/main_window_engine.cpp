@@ -1,6 +1,7 @@
 // The sending engine's window side: code lookup, timing from the speed
 // boxes, the speed and frequency controls, and the waveform control.
 #include <QLabel>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "morse/code_table.h"
@@ -82,9 +83,10 @@ void TForm1::FastMode1Click() {
 void TForm1::SlowMode1Click() {
   FastFlag = false;
   // Halving an odd speed would write a fraction that no later SetSpeed can
-  // read; the half is rounded to a whole number (halves to even) instead.
+  // read; the half is rounded to a whole number (halves to even) instead,
+  // and never below 1, where the gaps would become endless.
   const std::int32_t shown = gui::StrToInt(CSpeedEdit->Text());
-  CSpeedEdit->SetText(QString::number(morse::RoundHalfEven(shown / 2.0)));
+  CSpeedEdit->SetText(QString::number(std::max<std::int64_t>(1, morse::RoundHalfEven(shown / 2.0))));
   Label2->setText(QStringLiteral("3"));
   Label9->setText(QStringLiteral("20"));
   SetSpeed();

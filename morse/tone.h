@@ -69,6 +69,9 @@ void RenderNote(TrainerState& st, std::int32_t sampRate, double frequency, doubl
     step = std::fmod(step, static_cast<double>(kSineTabSize));
     if (step < 0) step += kSineTabSize;
   }
+  // An endless or undefined length (a speed of 0 gives infinite gaps) can
+  // never be played; the original's rounding raised the same error.
+  if (!std::isfinite(sampRate * duration)) throw EMathError(kInvalidOperation);
   const std::int64_t n = RoundHalfEven(sampRate * duration);
 
   if constexpr (ZeroFillSink<std::remove_reference_t<Sink>>) {

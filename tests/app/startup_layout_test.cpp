@@ -246,6 +246,10 @@ TEST_F(StartupTest, SlowModeOnAnOddSpeedKeepsAWholeNumber) {
   EXPECT_DOUBLE_EQ(f.Speed, 2);
   f.SpeedScrollBar->SetPosition(13);
   EXPECT_TRUE(dialogs.errors.isEmpty());
+  // Halving on never reaches 0, where every gap would be endless.
+  for (int i = 0; i < 4; ++i) f.SlowMode1Click();
+  EXPECT_EQ(f.CSpeedEdit->Text(), "1");
+  EXPECT_DOUBLE_EQ(f.Speed, 1);
   EXPECT_EQ(f.Label2->text(), "3");
   EXPECT_EQ(f.Label9->text(), "20");
 }

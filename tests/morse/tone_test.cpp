@@ -158,6 +158,9 @@ TEST_F(Tone, OutOfRangeInputsStaySafe) {
   EXPECT_EQ(Render(1e12, 0.01, 20000).size(), 441u + 220u);
   EXPECT_THROW(Render(std::numeric_limits<double>::infinity(), 0.01, 20000), EMathError);
   EXPECT_THROW(Render(std::numeric_limits<double>::quiet_NaN(), 0.01, 20000), EMathError);
+  // A note without end (the gaps of a speed of 0) fails instead of playing for ever.
+  EXPECT_THROW(Render(800, std::numeric_limits<double>::infinity(), 0), EMathError);
+  EXPECT_THROW(Render(800, std::numeric_limits<double>::quiet_NaN(), 0), EMathError);
 }
 
 }  // namespace
