@@ -103,7 +103,10 @@ void SpinButton::resizeEvent(QResizeEvent*) {
 
 Memo::Memo(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  connect(document(), &QTextDocument::contentsChanged, this, [this] { dirty_ = true; });
+  connect(document(), &QTextDocument::contentsChanged, this, [this] {
+    dirty_ = true;
+    pending_cr_ = false;  // AppendText sets it again after its own change
+  });
 }
 
 const QString& Memo::Text() const {
@@ -140,9 +143,16 @@ void Memo::AddLine(const QString& line) {
 }
 
 void Memo::AppendText(const QString& text) {
+  if (text.isEmpty()) return;
+  // Text may come a character at a time: a CR already made the line break,
+  // so the LF that completes it adds nothing.
+  QString plain = text;
+  if (pending_cr_ && plain.startsWith(QChar(u'\n'))) plain.remove(0, 1);
+  const bool ends_with_cr = text.endsWith(QChar(u'\r'));
   QTextCursor c(document());
   c.movePosition(QTextCursor::End);
-  c.insertText(ToLf(text));
+  c.insertText(ToLf(plain));
+  pending_cr_ = ends_with_cr;
   if (auto* bar = verticalScrollBar()) bar->setValue(bar->maximum());
 }
 

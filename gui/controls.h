@@ -140,6 +140,7 @@ class Memo : public QPlainTextEdit {
  private:
   mutable QString cache_;
   mutable bool dirty_ = true;
+  bool pending_cr_ = false;  // the last thing appended was a lone CR
 };
 
 // A timer whose Enabled flag behaves as the original's: arming an armed

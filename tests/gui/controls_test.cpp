@@ -113,6 +113,13 @@ TEST(Memo, AddsLinesTheWayALineListDoes) {
   EXPECT_EQ(memo.LineCount(), 3);
 }
 
+TEST(Memo, ALineBreakAppendedACharacterAtATimeIsOneBreak) {
+  gui::Memo memo(nullptr);
+  for (QChar c : QString("E\r\nE\rX\n")) memo.AppendText(QString(c));
+  EXPECT_EQ(memo.Text(), "E\r\nE\r\nX\r\n");
+  EXPECT_EQ(memo.LineCount(), 4);
+}
+
 TEST(Memo, TextFollowsEditsMadeThroughQt) {
   gui::Memo memo(nullptr);
   memo.SetText("abc");
