@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "gui/error_report.h"
 #include "gui/pump.h"
+#include "morse/convert.h"
 #include "morse/text_sender.h"
 #include "morse/tone.h"
 #include "sound/out_sound.h"
@@ -59,7 +60,6 @@ void TForm1::ConnectSendingHandlers() {
   On(seClearAfterChars, &gui::SpinEdit::Changed, this, [this] { seClearAfterCharsChange(); });
   On(sePauseMins, &gui::SpinEdit::Changed, this, [this] { sePauseMinsChange(); });
   On(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
-  On(SpinEdit3, &gui::SpinEdit::Changed, this, [this] { SpinEdit3Change(); });
 }
 
 void TForm1::OpenSoundOutput() {
@@ -69,7 +69,8 @@ void TForm1::OpenSoundOutput() {
 }
 
 void TForm1::PlayNote(double Frequency, double Duration, double Amplitude) {
-  Risetime = gui::StrToInt(SpinEdit2->Text()) / 1000.0;
+  Risetime = morse::StrToFloat(gui::View(SpinEdit2->Text())) / 1000.0;
+  if (!OutSound1) throw sound::EOutSound("Cannot send sample until output transfer thread has been created.");
   sound::TOutSound& out = *OutSound1;
   morse::RenderNote(*this, out.SampRate(), Frequency, Duration, Amplitude, [&out](std::int16_t v) {
     const sound::sample s{v, v};
@@ -105,7 +106,7 @@ void TForm1::SendText() {
   WindowSendHost host(*this);
   morse::RunSendText(host);
 
-  OutSound1->Flush();
+  if (OutSound1) OutSound1->Flush();
   CheckBox1->setChecked(true);
   CheckBox1Click();
   SendFlag = false;

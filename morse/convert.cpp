@@ -1,5 +1,7 @@
 #include "morse/convert.h"
 
+#include <charconv>
+
 namespace morse {
 
 bool TryStrToInt(std::u16string_view text, std::int32_t& value) {
@@ -34,6 +36,37 @@ std::int32_t StrToInt(std::u16string_view text) {
 std::int32_t StrToIntDef(std::u16string_view text, std::int32_t fallback) {
   std::int32_t value = 0;
   return TryStrToInt(text, value) ? value : fallback;
+}
+
+double StrToFloat(std::u16string_view text) {
+  std::string ascii;
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') ascii += static_cast<char>(text[i++]);
+    return i - start;
+  };
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ascii += static_cast<char>(text[i++]);
+  std::size_t mantissa = digits();
+  if (i < text.size() && text[i] == u'.') {
+    ascii += '.';
+    ++i;
+    mantissa += digits();
+  }
+  bool ok = mantissa > 0;
+  if (ok && i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+    ascii += 'e';
+    ++i;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ascii += static_cast<char>(text[i++]);
+    ok = digits() > 0;
+  }
+  if (!ok || i != text.size()) {
+    throw EConvertError("'" + ToUtf8(text) + "' is not a valid floating point value");
+  }
+  // from_chars ignores the C locale, which Qt sets from the environment.
+  double value = 0;
+  std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  return value;
 }
 
 std::string ToUtf8(std::u16string_view text) {

@@ -21,6 +21,11 @@ std::int32_t StrToInt(std::u16string_view text);
 std::int32_t StrToIntDef(std::u16string_view text, std::int32_t fallback);
 bool TryStrToInt(std::u16string_view text, std::int32_t& value);
 
+// A decimal number: optional sign, digits with at most one decimal point,
+// optional exponent. Throws EConvertError "'<text>' is not a valid floating
+// point value".
+double StrToFloat(std::u16string_view text);
+
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 

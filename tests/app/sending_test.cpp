@@ -65,6 +65,22 @@ TEST_F(SendingTest, SendsTheTextAndShowsWhatWasSent) {
   EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+TEST_F(SendingTest, ProgressShowsALineBreakOnceAndTheRiseTimeMayHaveAFraction) {
+  SetSpeeds(35, 35);
+  form->SpinEdit2->SetText("2.5");
+  form->Memo1->SetText("E\r\nE");
+  form->Sendbutton->click();
+  EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("\n").toStdString();
+  EXPECT_EQ(form->edit2->Text(), "E\r\nE");
+  EXPECT_EQ(form->sentstring, u"E\r\nE");
+  EXPECT_DOUBLE_EQ(form->Risetime, 0.0025);
+
+  form->SpinEdit2->SetText("x");
+  form->Sendbutton->click();
+  ASSERT_EQ(dialogs.errors.size(), 1);
+  EXPECT_EQ(dialogs.errors[0], "'x' is not a valid floating point value");
+}
+
 TEST_F(SendingTest, DuringARunStartTeachWaitsAndAbortEndsIt) {
   SetSpeeds(35, 20);
   gui::SetPumpEverySample(true);
