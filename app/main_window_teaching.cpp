@@ -46,6 +46,10 @@ void TForm1::HandleAppMessage(char16_t c) {
 }
 
 void TForm1::TeachbuttonClick() {
+  // A count that cannot start teaching is refused before anything changes;
+  // half a Start Teach would leave teaching runnable over weights and answer
+  // times that were never set, with Stop Teach disabled.
+  CharacterCount(StartNumEdit->Text());
   if (gui::Shown(Memo2)) {
     Memo2->hide();
     CheckBox2->setChecked(false);
@@ -131,7 +135,7 @@ void TForm1::SendTeachChar() {
   const char16_t upper[1] = {AsciiUpper(c)};
   const std::string code = CharToCode(std::u16string_view(upper, 1));
   PlayNote(FFrequency, 3 * FDitLength, 0);
-  OutSound1->Flush();
+  OutSound1->Flush();  // PlayNote has made sure there is a sound output
   for (const char d : code) {
     PlayNote(FFrequency, (d - '0') * FDitLength, 20000);
     PlayNote(FFrequency, FDitLength, 0);
@@ -142,8 +146,9 @@ void TForm1::SendTeachChar() {
 void TForm1::CheckTeachAnswer() {
   CorrectChar = false;
   // While the character still sounds, Delaytime is the previous character's
-  // leftover: it must neither reset nor adapt the answer time.
-  if (!sounding_ && Delaytime <= 0) StartDelayTime = 8.0;
+  // leftover: a key after a timeout still resets the answer time, but a right
+  // answer must not adapt it from that leftover.
+  if (Delaytime <= 0) StartDelayTime = 8.0;
   const bool inRange = ichar >= 1 && ichar <= static_cast<int>(Teachstring.size());
   if (inRange && AsciiLower(Charin) == Teachstring[ichar - 1]) {
     if (!sounding_ && Delaytime > 2 && Delaytime < 8) {

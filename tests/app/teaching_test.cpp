@@ -112,6 +112,17 @@ TEST_F(TeachingTest, ACountAboveFortyIsFortyAndACountBelowOneIsRefused) {
   EXPECT_FALSE(f.IntroduceNextChar());
   f.TeachStopButtonClick();
 
+  // Refused by Start Teach before anything changes.
+  f.StartNumEdit->SetText("0");
+  gui::Guarded([&] { f.TeachbuttonClick(); });
+  ASSERT_EQ(dialogs.errors.size(), 1);
+  EXPECT_FALSE(f.TeachFlag);
+  EXPECT_TRUE(f.Teachbutton->isEnabled());
+  EXPECT_FALSE(f.TeachSendButton->isEnabled());
+  dialogs.errors.clear();
+
+  // And by Start Sending, which leaves teach mode Ready.
+  f.StartNumEdit->SetText("1");
   f.TeachbuttonClick();
   f.StartNumEdit->SetText("0");
   gui::Guarded([&] { f.TeachSendButtonClick(); });
