@@ -250,6 +250,7 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void LoadSettingsAtStartup();  // start-up step 23
   void SaveSettingsOnClose();
   void ApplyClientHeight();
+  void CentreOnScreen();
   void OpenSoundOutput();  // start-up step 14
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
   void StartOutputRecording();

@@ -285,6 +285,16 @@ void TForm1::CreateControls() {
   CreateMenu();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   ApplyClientHeight();
+  CentreOnScreen();
+}
+
+void TForm1::CentreOnScreen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  adjustSize();
+  QRect frame = frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  move(frame.topLeft());
 }
 
 void TForm1::CreateMenu() {
