@@ -207,17 +207,27 @@ TEST_F(TeachingTest, PauseFreezesTheCountdownButKeysAreStillScored) {
 TEST_F(TeachingTest, ARightAnswerWhileTheCharacterSoundsAnswersIt) {
   TForm1& f = *form;
   StartTeaching("1");
+  f.StartDelayTime = 6;
   f.Delaytime = 5;  // a leftover from an earlier character
   gui::SetPumpEverySample(true);
   QTimer::singleShot(0, &f, [&] { Key('q'); });
   f.Timer2Timer();
   gui::SetPumpEverySample(false);
   EXPECT_TRUE(f.CorrectChar);
-  EXPECT_FALSE(f.ResponseFlag);            // no wait, no timeout for it
-  EXPECT_EQ(f.StartDelayTime, 8.0);        // the leftover adapted nothing
-  EXPECT_TRUE(f.Timer1->Enabled());        // the next tick moves on
+  EXPECT_FALSE(f.ResponseFlag);      // no wait, no timeout for it
+  EXPECT_EQ(f.StartDelayTime, 6.0);  // the leftover adapted nothing
+  EXPECT_TRUE(f.Timer1->Enabled());  // the next tick moves on
   f.Timer1Timer();
   EXPECT_TRUE(f.Timer2->Enabled());
+
+  // After a timeout, a key while the next character sounds resets the time.
+  f.Delaytime = 0;
+  gui::SetPumpEverySample(true);
+  QTimer::singleShot(0, &f, [&] { Key('x'); });
+  f.Timer2Timer();
+  gui::SetPumpEverySample(false);
+  EXPECT_EQ(f.StartDelayTime, 8.0);
+  EXPECT_TRUE(f.ResponseFlag);  // a wrong key answers nothing
 }
 
 TEST_F(TeachingTest, StopTeachWhileSoundingEndsWithoutAWait) {
