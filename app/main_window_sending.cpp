@@ -96,7 +96,7 @@ void TForm1::SendbuttonClick() {
   DisableKeepingFocus({LoadFile, Sendbutton, Teachbutton});
   AbortButton->setEnabled(true);
   StatusBar1->SetSimpleText(QString());
-  StartOutputRecording();
+  if (cbRecordOutput->isChecked()) StartOutputRecording();
   SendText();
   if (cbRecordOutput->isChecked()) StopOutputRecording();
   Timer1->SetEnabled(false);
