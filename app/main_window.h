@@ -251,6 +251,7 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void SaveSettingsOnClose();
   void ApplyClientHeight();
   void CentreOnScreen();
+  void EnterMovesBar(char16_t& Key, const gui::Edit* edit, gui::ScrollBar* bar);
   void OpenSoundOutput();  // start-up step 14
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
   void StartOutputRecording();

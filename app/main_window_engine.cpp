@@ -20,6 +20,14 @@ void TForm1::SetSpeed() {
   morse::DeriveTiming(*this);
 }
 
+// Enter in a speed box moves its bar to the number shown; the key is swallowed.
+void TForm1::EnterMovesBar(char16_t& Key, const gui::Edit* edit, gui::ScrollBar* bar) {
+  if (Key != 13) return;
+  Key = 0;
+  bar->SetPosition(gui::StrToInt(edit->Text()));
+  SetSpeed();
+}
+
 void TForm1::SpeedScrollBarChange() {
   FarnWPM = SpeedScrollBar->Position();
   SpeedEdit->SetText(QString::number(FarnWPM));
@@ -32,12 +40,7 @@ void TForm1::SpeedEditChange() {
   SetSpeed();
 }
 
-void TForm1::SpeedEditKeyPress(char16_t& Key) {
-  if (Key != 13) return;
-  Key = 0;
-  SpeedScrollBar->SetPosition(gui::StrToInt(SpeedEdit->Text()));
-  SetSpeed();
-}
+void TForm1::SpeedEditKeyPress(char16_t& Key) { EnterMovesBar(Key, SpeedEdit, SpeedScrollBar); }
 
 void TForm1::CspeedScrollbarChange() {
   TrueWPM = CspeedScrollbar->Position();
@@ -46,12 +49,7 @@ void TForm1::CspeedScrollbarChange() {
   SetSpeed();
 }
 
-void TForm1::CSpeedEditKeyPress(char16_t& Key) {
-  if (Key != 13) return;
-  Key = 0;
-  CspeedScrollbar->SetPosition(gui::StrToInt(CSpeedEdit->Text()));
-  SetSpeed();
-}
+void TForm1::CSpeedEditKeyPress(char16_t& Key) { EnterMovesBar(Key, CSpeedEdit, CspeedScrollbar); }
 
 void TForm1::FreqscrollbarChange() {
   Freqset = Freqscrollbar->Position();
@@ -59,12 +57,7 @@ void TForm1::FreqscrollbarChange() {
   SetSpeed();
 }
 
-void TForm1::FreqeditKeyPress(char16_t& Key) {
-  if (Key != 13) return;
-  Key = 0;
-  Freqscrollbar->SetPosition(gui::StrToInt(Freqedit->Text()));
-  SetSpeed();
-}
+void TForm1::FreqeditKeyPress(char16_t& Key) { EnterMovesBar(Key, Freqedit, Freqscrollbar); }
 
 void TForm1::FastMode1Click() {
   FastFlag = true;

@@ -273,10 +273,7 @@ void TForm1::CreateControls() {
   Panel1->lower();
 
   // The window's own spin edits lie above the panel.
-  for (QWidget* w : {static_cast<QWidget*>(sePauseValue), static_cast<QWidget*>(seClearAfterChars),
-                     static_cast<QWidget*>(sePauseMins)}) {
-    w->raise();
-  }
+  for (QWidget* w : std::initializer_list<QWidget*>{sePauseValue, seClearAfterChars, sePauseMins}) w->raise();
 
   Timer1 = new gui::Timer(1000, false, this);
   Timer2 = new gui::Timer(100, false, this);

@@ -3,6 +3,7 @@
 // its progress box, its controls and the sound.
 #include <QCoreApplication>
 #include <QTime>
+#include <initializer_list>
 
 #include "app/main_window.h"
 #include "gui/error_report.h"
@@ -85,7 +86,7 @@ void TForm1::DisableKeepingFocus(std::initializer_list<QWidget*> controls) {
   for (QWidget* w : controls) {
     if (w->hasFocus()) Client->setFocus(Qt::OtherFocusReason);
   }
-  for (QWidget* w : controls) w->setEnabled(false);
+  gui::SetEnabled(controls, false);
 }
 
 void TForm1::SendbuttonClick() {
@@ -113,10 +114,7 @@ void TForm1::SendText() {
   Timer1->SetEnabled(false);
   Memo1->SetText(gui::FromView(sentstring));
   Memo1->show();
-  for (QWidget* w : {static_cast<QWidget*>(Sendbutton), static_cast<QWidget*>(Teachbutton),
-                     static_cast<QWidget*>(LoadFile)}) {
-    w->setEnabled(true);
-  }
+  gui::SetEnabled({Sendbutton, Teachbutton, LoadFile}, true);
   StatusBar1->SetSimpleText(QStringLiteral("The main box shows the text actually sent."));
 }
 
@@ -150,10 +148,7 @@ void TForm1::AbortButtonClick() {
   if (run_active) Memo1->SetText(gui::FromView(sentstring));
   Memo1->show();
   cbShowProgress->setChecked(true);
-  for (QWidget* w : {static_cast<QWidget*>(Sendbutton), static_cast<QWidget*>(Teachbutton),
-                     static_cast<QWidget*>(LoadFile)}) {
-    w->setEnabled(true);
-  }
+  gui::SetEnabled({Sendbutton, Teachbutton, LoadFile}, true);
   if (run_active) StatusBar1->SetSimpleText(QStringLiteral("The box shows only the text that was sent."));
 }
 

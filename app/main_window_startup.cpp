@@ -2,18 +2,16 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
-#include <QTime>
 
 #include "app/main_window.h"
 #include "gui/bar_chart.h"
 #include "gui/char_hook.h"
-#include "sound/out_sound.h"
 #include "gui/error_report.h"
 #include "gui/fonts.h"
 #include "morse/code_table.h"
 #include "morse/waveform.h"
+#include "sound/out_sound.h"
 
 QString StartDir;
 
@@ -95,19 +93,11 @@ void TForm1::FormCreate() {
   PracNumber = 1;
   ChangeClientHeight(-Panel2->height());
   hook_ = std::make_unique<gui::CharHook>([this](char16_t c) { HandleAppMessage(c); });
-  for (QWidget* w : {static_cast<QWidget*>(StartNumLabel), static_cast<QWidget*>(StartNumEdit),
-                     static_cast<QWidget*>(Label18), static_cast<QWidget*>(UsingEdit),
-                     static_cast<QWidget*>(Label10)}) {
-    w->hide();
-  }
+  gui::SetShown({StartNumLabel, StartNumEdit, Label18, UsingEdit, Label10}, false);
   morse::CodeTableInitialize(*this);
   UsingEdit->SetText(QStringLiteral("1"));
   StartNumEdit->SetText(QStringLiteral("1"));
-  for (QWidget* w : {static_cast<QWidget*>(SpinEdit2), static_cast<QWidget*>(Label17),
-                     static_cast<QWidget*>(SpinEdit3), static_cast<QWidget*>(Label16),
-                     static_cast<QWidget*>(CheckBox3)}) {
-    w->hide();
-  }
+  gui::SetShown({SpinEdit2, Label17, SpinEdit3, Label16, CheckBox3}, false);
   FirstResume = false;
   const QFont textFont(QStringLiteral("Consolas"), 12);
   Memo1->setFont(textFont);

@@ -54,11 +54,7 @@ void TForm1::TeachbuttonClick() {
     Memo2->hide();
     CheckBox2->setChecked(false);
   }
-  for (QWidget* w : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Memo1),
-                     static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(Label11),
-                     static_cast<QWidget*>(Edit1)}) {
-    w->hide();
-  }
+  gui::SetShown({Button1, Memo1, CheckBox1, Label11, Edit1}, false);
   CheckBox1->setChecked(true);
   CheckBox1Click();
   TeachFlag = true;
@@ -195,10 +191,7 @@ void TForm1::Timer1Timer() {
 void TForm1::TeachStopButtonClick() {
   if (cbRecordOutput->isChecked()) StopOutputRecording();
   TeachFlag = false;
-  for (QWidget* w : {static_cast<QWidget*>(Label10), static_cast<QWidget*>(StartNumEdit),
-                     static_cast<QWidget*>(Label18), static_cast<QWidget*>(StartNumLabel)}) {
-    w->hide();
-  }
+  gui::SetShown({Label10, StartNumEdit, Label18, StartNumLabel}, false);
   Memo1->show();
   CheckBox1->show();
   TeachGoFlag = false;
@@ -260,11 +253,7 @@ void TForm1::RandChars1Click() {
 }
 
 void TForm1::Button3Click() {
-  for (QWidget* w : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(Edit3),
-                     static_cast<QWidget*>(cbTeachingGroups), static_cast<QWidget*>(seGroups2Gen),
-                     static_cast<QWidget*>(Label15)}) {
-    w->show();
-  }
+  gui::SetShown({Button3, Edit3, cbTeachingGroups, seGroups2Gen, Label15}, true);
   RandString = std::u16string(gui::View(Edit3->Text()));
   const std::int64_t groups = seGroups2Gen->Value();
   // Sets that could never fill their groups, and counts that would freeze
@@ -278,11 +267,7 @@ void TForm1::Button3Click() {
   const std::u16string text =
       morse::GenerateGroups(RandString, groups, cbTeachingGroups->isChecked(), Random());
   Memo1->SetText(gui::FromView(text));
-  for (QWidget* w : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(Edit3),
-                     static_cast<QWidget*>(cbTeachingGroups), static_cast<QWidget*>(seGroups2Gen),
-                     static_cast<QWidget*>(Label15)}) {
-    w->hide();
-  }
+  gui::SetShown({Button3, Edit3, cbTeachingGroups, seGroups2Gen, Label15}, false);
 }
 
 void TForm1::Dits1Click() { Memo1->SetText(gui::FromView(morse::kDitsText)); }

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QWidget>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 namespace gui {
@@ -25,6 +26,14 @@ namespace gui {
 // "Visible" is the control's own flag: true for a shown child of a window
 // that is not on screen yet, unlike QWidget::isVisible().
 inline bool Shown(const QWidget* w) { return !w->isHidden(); }
+
+// Shows or hides, enables or disables, several controls at once.
+inline void SetShown(std::initializer_list<QWidget*> controls, bool shown) {
+  for (QWidget* w : controls) w->setHidden(!shown);
+}
+inline void SetEnabled(std::initializer_list<QWidget*> controls, bool enabled) {
+  for (QWidget* w : controls) w->setEnabled(enabled);
+}
 
 inline std::u16string_view View(const QString& s) {
   return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};

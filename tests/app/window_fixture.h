@@ -71,12 +71,6 @@ class WindowTest : public ::testing::Test {
     form->activateWindow();
   }
 
-  // Types a key through the window, as the keyboard would deliver it.
-  void Type(Qt::Key key, const QString& text = QString()) {
-    QTest::keyClick(form->windowHandle(), key, Qt::NoModifier);
-    (void)text;
-  }
-
   platform::TestWaveOut& Device() { return *device_; }
 
   gui::ScriptedDialogs dialogs;
