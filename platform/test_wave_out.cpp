@@ -117,6 +117,7 @@ bool TestWaveOut::CompleteOne() {
     if (pending_.empty()) return false;
     h = pending_.front();
     pending_.pop_front();
+    if (format_.nBlockAlign != 0) played_frames_ += h->dwBufferLength / format_.nBlockAlign;
     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
   }
   ReportDone({h});
@@ -148,6 +149,7 @@ MMRESULT TestWaveOut::Open(HWAVEOUT* handle, std::uint32_t device, const WaveFor
     if (fail_[kOpen] != MMSYSERR_NOERROR) return fail_[kOpen];
     if (open_) return MMSYSERR_INVALPARAM;  // one stream at a time
     open_ = true;
+    played_frames_ = 0;
     callback_ = callback;
     instance_ = instance;
     *handle = OwnHandle();
@@ -224,6 +226,11 @@ MMRESULT TestWaveOut::Close(HWAVEOUT handle) {
   }
   if (callback != nullptr) callback(OwnHandle(), WOM_CLOSE, instance, nullptr);
   return MMSYSERR_NOERROR;
+}
+
+std::int64_t TestWaveOut::PlayedFrames(HWAVEOUT handle) {
+  std::lock_guard lock(mutex_);
+  return ValidHandle(handle) ? played_frames_ : -1;
 }
 
 std::string TestWaveOut::GetErrorText(MMRESULT code) const {

@@ -78,6 +78,8 @@ class TestWaveOut : public WaveOutDevice {
   MMRESULT Reset(HWAVEOUT handle) override;
   MMRESULT Close(HWAVEOUT handle) override;
   std::string GetErrorText(MMRESULT code) const override;
+  // The frames of the buffers reported done: a buffer is heard once it is done.
+  std::int64_t PlayedFrames(HWAVEOUT handle) override;
 
  private:
   enum Op { kQuery, kOpen, kWrite, kReset, kClose, kOps };
@@ -104,6 +106,7 @@ class TestWaveOut : public WaveOutDevice {
   std::deque<WaveHdr*> pending_;
   std::vector<std::vector<std::int16_t>> buffers_;
   int written_ = 0;
+  std::int64_t played_frames_ = 0;
   int queries_ = 0, opens_ = 0, resets_ = 0, closes_ = 0;
 };
 

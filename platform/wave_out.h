@@ -100,6 +100,9 @@ class WaveOutDevice {
   virtual MMRESULT Close(HWAVEOUT handle) = 0;
   // The text for a code, at most MAXERRORLENGTH - 1 bytes.
   virtual std::string GetErrorText(MMRESULT code) const = 0;
+  // Frames of the written buffers that have reached the speaker so far,
+  // counted from Open, or -1 when the device cannot tell. Any thread may ask.
+  virtual std::int64_t PlayedFrames(HWAVEOUT) { return -1; }
 };
 
 // Texts of the common codes; empty for a code that is not one of them.

@@ -1,6 +1,7 @@
 #include "sound/out_sound.h"
 
 #include <algorithm>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -113,6 +114,7 @@ void TOutSound::Initialize() {
     RaiseDeviceError(r);
   }
   hWaveOut = handle;
+  frames_queued_ = 0;
   FStage = OpenStages::DeviceOpen;
 
   BufferRing = std::make_unique<WaveBuffRing>(FBuffers, FBufferLength);
@@ -143,6 +145,7 @@ void TOutSound::StartBuffer() {
 }
 
 void TOutSound::HandOver() {
+  frames_queued_ += FBufferLength / FChannels;
   BufferRing->GetandMoveTail();
   hSemOutBuffFull->Release();
   buffindex = 0;
@@ -168,6 +171,23 @@ void TOutSound::Flush() {
   CheckTransfer();
   std::fill_n(BufferRing->Tail()->element(buffindex), FBufferLength - buffindex, std::int16_t{0});
   HandOver();
+}
+
+std::int64_t TOutSound::FramesPlayed() {
+  if (FStage < OpenStages::DeviceOpen) return frames_queued_;
+  const std::int64_t played = device_->PlayedFrames(hWaveOut);
+  return played < 0 ? frames_queued_ : std::min(played, frames_queued_);
+}
+
+bool TOutSound::WaitUntilPlayed(std::chrono::milliseconds limit, const std::function<void()>& pump) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const std::int64_t target = frames_queued_;
+  while (FramesPlayed() < target) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (pump) pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 void TOutSound::Close() {

@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -92,6 +93,16 @@ class TOutSound {
   // Whether the transfer thread got the raised priority it asks for.
   bool TransferPriorityRaised() const;
 
+  // Frames handed to the device since Initialize: whole buffers, Flush's
+  // padding included; the buffer being filled is not counted yet.
+  std::int64_t FramesQueued() const { return frames_queued_; }
+  // Of those, the frames heard so far, as the device reports them; where it
+  // cannot tell, every queued frame counts as heard.
+  std::int64_t FramesPlayed();
+  // Calls pump until every frame queued so far has been heard, or limit has
+  // passed; true when it has all been heard.
+  bool WaitUntilPlayed(std::chrono::milliseconds limit, const std::function<void()>& pump);
+
  private:
   [[noreturn]] void RaiseDeviceError(platform::MMRESULT code);
   void StartBuffer();
@@ -115,6 +126,7 @@ class TOutSound {
   std::array<char, platform::MAXERRORLENGTH> errmsg{};
 
   std::chrono::milliseconds producer_timeout_{std::chrono::seconds(10)};
+  std::int64_t frames_queued_ = 0;
   std::unique_ptr<platform::WaveOutDevice> device_;
 };
 

@@ -368,5 +368,27 @@ TEST(OutSoundTest, TheDoneCallbackReleasesOnlyOnBufferDone) {
   EXPECT_EQ(sem.Count(), 2) << "a release past the maximum is dropped";
 }
 
+TEST(OutSoundPlayedTest, CountsQueuedAndHeardFramesAndWaitsForThePlayOut) {
+  Rig rig(TestWaveOut::Completion::OnCommand);
+  rig.out->SetBufferLength(100);
+  rig.out->Initialize();
+  rig.Send(250);  // two full buffers, half of a third
+  ASSERT_TRUE(rig.device->WaitForWritten(2));
+  EXPECT_EQ(rig.out->FramesQueued(), 200);
+  EXPECT_EQ(rig.out->FramesPlayed(), 0);
+  rig.out->Flush();
+  ASSERT_TRUE(rig.device->WaitForWritten(3));
+  EXPECT_EQ(rig.out->FramesQueued(), 300);
+
+  EXPECT_FALSE(rig.out->WaitUntilPlayed(20ms, [] {}));
+  int pumps = 0;
+  EXPECT_TRUE(rig.out->WaitUntilPlayed(5s, [&] {
+    ++pumps;
+    rig.device->CompleteOne();
+  }));
+  EXPECT_EQ(rig.out->FramesPlayed(), 300);
+  EXPECT_GE(pumps, 3);
+}
+
 }  // namespace
 }  // namespace sound
