@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +60,16 @@ std::u16string NormalizeLineBreaks(std::u16string_view text);
 // Validates the options first; errors from the writer propagate.
 void RenderText(std::u16string_view text, const RenderOptions& options, SampleWriter& out);
 
-// How many samples RenderText gives for text, found without producing them.
-std::int64_t CountTextSamples(std::u16string_view text, const RenderOptions& options);
+// How many samples RenderText gives for text, found without producing them;
+// -1 as soon as the count passes limit.
+std::int64_t CountTextSamples(
+    std::u16string_view text, const RenderOptions& options,
+    std::int64_t limit = std::numeric_limits<std::int64_t>::max());
+
+// The characters of text that Send Text passes over without a sound because
+// the code table has nothing for them, with how often each occurs. Line
+// breaks, blanks and the pause mark "|" are not among them.
+std::map<char16_t, std::int64_t> UnsendableCharacters(std::u16string_view text);
 
 // The same into memory.
 std::vector<std::int16_t> RenderTextSamples(std::u16string_view text, const RenderOptions& options);

@@ -124,13 +124,15 @@ record::WaveFormatEx MonoPcmFormat() {
 
 std::int64_t WaveSampleCount(std::u16string_view text, const morse::RenderOptions& options,
                              std::int64_t maxDataBytes) {
-  // Counting costs a few percent of rendering and refuses an over-long
-  // sound before anything is written.
-  const std::int64_t samples = morse::CountTextSamples(text, options);
+  // Counting stops at the limit, so an over-long text is refused at once
+  // and before anything is written.
   const std::int64_t limit = std::min(maxDataBytes, kMaxWaveDataBytes);
-  if (samples > limit / 2) {
-    throw std::length_error("the sound is too long for a WAV file (" + std::to_string(samples) +
-                            " samples, " + std::to_string(limit / 2) + " at most)");
+  const std::int64_t samples = morse::CountTextSamples(text, options, limit / 2);
+  if (samples < 0) {
+    throw std::length_error("the sound is too long for a WAV file (more than " +
+                            std::to_string(limit / 2) +
+                            " samples); choose RF64 (--format rf64) or a compressed format such "
+                            "as FLAC, which have no such limit");
   }
   return samples;
 }

@@ -65,6 +65,20 @@ TEST(Render, SamplesAreWhatSendTextPlays) {
   }
 }
 
+TEST(Render, CountingStopsOnceTheLimitIsPassed) {
+  const std::int64_t full = CountTextSamples(u"PARIS PARIS", {});
+  EXPECT_EQ(CountTextSamples(u"PARIS PARIS", {}, full), full);
+  EXPECT_EQ(CountTextSamples(u"PARIS PARIS", {}, full - 1), -1);
+  EXPECT_EQ(CountTextSamples(u"PARIS PARIS", {}, 0), -1);
+}
+
+TEST(Render, UnsendableCharactersAreCountedOnce) {
+  const auto found = UnsendableCharacters(u"ab~c\t~ \r\n|\u00E9~x");
+  const std::map<char16_t, std::int64_t> expected{{u'~', 3}, {u'\t', 1}, {u'\u00E9', 1}};
+  EXPECT_EQ(found, expected);
+  EXPECT_TRUE(UnsendableCharacters(u"CQ de k1abc 73?\r\n").empty());
+}
+
 TEST(Render, OptionsOutOfRangeAreRefused) {
   const RenderOptions bad[] = {
       {0, 5, 800, 5, 1, false},    {101, 5, 800, 5, 1, false}, {12, 0, 800, 5, 1, false},
