@@ -114,6 +114,10 @@ void RemoveTemporaryFileOnSignals() {
   action.sa_handler = RemoveTempAndDie;
   sigemptyset(&action.sa_mask);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    // A signal ignored on entry stays ignored, as for a job started in the
+    // background or under nohup.
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     ::sigaction(signal, &action, nullptr);
   }
 }
