@@ -24,7 +24,9 @@ inline std::int32_t PracticeHundred(std::int32_t n) {
 inline std::int32_t PracticeIndex(std::int32_t n) { return n - 100 * PracticeHundred(n); }
 
 inline std::u16string PracticeFileName(std::int32_t hundred) {
-  return u"P" + std::u16string(1, static_cast<char16_t>(u'0' + hundred));
+  std::u16string name = u"P";
+  name += static_cast<char16_t>(u'0' + hundred);
+  return name;
 }
 
 // The number written back after a load: the next one, wrapping after the last.
