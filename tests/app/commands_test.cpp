@@ -84,3 +84,15 @@ TEST_F(CommandsTest, ToggleUppercaseFlipsTheFlag) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommandsTest, ThePracticeNumberLabelEndsBeforeItsBox) {
+  TForm1& f = *form;
+  EXPECT_LE(f.Label11->sizeHint().width(), f.Label11->width());
+  EXPECT_LT(f.Label11->geometry().right(), f.Edit1->x());
+  EXPECT_EQ(f.Label11->pos(), QPoint(15, 43));
+  EXPECT_EQ(f.Edit1->geometry(), QRect(167, 40, 33, 21));
+}
+
+}  // namespace
