@@ -48,7 +48,8 @@ void TForm1::Button1Click() {
   if (morse::IsPracticeNumber(PracNumber)) {
     PracHund = morse::PracticeHundred(PracNumber);
     // Every click reads its file again: the files may have been edited.
-    const QStringList lines = gui::ReadTextLines(gui::FromView(morse::PracticeFileName(PracHund)));
+    const QString name = gui::FromView(morse::PracticeFileName(PracHund));
+    const QStringList lines = gui::SplitLines(gui::DecodeText(gui::ReadFileBytes(name, kMaxTextFileBytes)));
     Memo3->SetText(lines.join(QStringLiteral("\r\n")));
     PracIndex = morse::PracticeIndex(PracNumber);
     Memo1->SetText(PracticeLine(lines, PracIndex));

@@ -136,6 +136,22 @@ TEST_F(SettingsTest, StartUpAppliesTheFileOnlyWhenItsFirstLineIsOne) {
   EXPECT_EQ(gui::GetStoredFont(form->Memo1).name, u"Caf\u00E9 Mono"_qs);
 }
 
+TEST_F(SettingsTest, StartUpLoadsEvenWithoutSoundAndReportsAnUnreadableFile) {
+  Write(kFile, Crlf(With({{4, "20"}})));
+  Open(/*failing_device=*/true);
+  ASSERT_EQ(dialogs.errors.size(), 1);  // the sound error only
+  EXPECT_EQ(form->SpeedScrollBar->Position(), 20);
+
+  QFile::remove(Path(kFile));
+  QDir(dir_.path()).mkdir(kFile);
+  dialogs.errors.clear();
+  Open();
+  ASSERT_EQ(dialogs.errors.size(), 1);
+  EXPECT_EQ(dialogs.errors[0],
+            QString("Cannot open file \"%1\". Is a directory").arg(QDir(dir_.path()).absoluteFilePath(kFile)));
+  EXPECT_TRUE(form->StatusBar1->SimpleText().startsWith("Load text into the text box"));
+}
+
 TEST_F(SettingsTest, LoadAppliesTheFileWhateverItsFirstLine) {
   Write(kFile, Crlf(With({{1, "0"}, {3, "50"}, {5, "800"}})));
   Open();
