@@ -240,11 +240,22 @@ std::int64_t CountTextSamples(std::u16string_view text, const RenderOptions& opt
 std::map<char16_t, std::int64_t> UnsendableCharacters(std::u16string_view text) {
   const auto st = std::make_unique<TrainerState>();
   CodeTableInitialize(*st);
-  std::map<char16_t, std::int64_t> found;
+  // Whether each code unit has code, looked up once: texts are long, their
+  // alphabets small.
+  std::vector<std::int8_t> known(0x10000, -1);
+  std::vector<std::int64_t> counts(0x10000, 0);
   for (const char16_t c : text) {
-    if (c == u'\r' || c == u'\n' || c == u' ' || c == u'|') continue;
-    const char16_t upper = AsciiUpper(c);
-    if (CharToCode(*st, std::u16string_view(&upper, 1)).empty()) ++found[c];
+    std::int8_t& k = known[c];
+    if (k < 0) {
+      const char16_t upper = AsciiUpper(c);
+      const bool passed = c == u'\r' || c == u'\n' || c == u' ' || c == u'|';
+      k = passed || !CharToCode(*st, std::u16string_view(&upper, 1)).empty() ? 1 : 0;
+    }
+    if (k == 0) ++counts[c];
+  }
+  std::map<char16_t, std::int64_t> found;
+  for (std::size_t c = 0; c < counts.size(); ++c) {
+    if (counts[c] > 0) found[static_cast<char16_t>(c)] = counts[c];
   }
   return found;
 }

@@ -313,7 +313,6 @@ int main(int argc, char** argv) {
       text = morse::FromUtf8(body);
     }
     text = morse::NormalizeLineBreaks(text);
-    ReportUnsendable(morse::UnsendableCharacters(text));
 
     const bool showBar = !args.quiet && ::isatty(STDERR_FILENO) == 1;
     ProgressBar bar;
@@ -343,6 +342,8 @@ int main(int argc, char** argv) {
       throw;
     }
     bar.Clear();
+    // After the render, so that a refused text is not walked once more.
+    ReportUnsendable(morse::UnsendableCharacters(text));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!args.quiet) {
