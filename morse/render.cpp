@@ -207,6 +207,46 @@ std::u16string NormalizeLineBreaks(std::u16string_view text) {
 
 namespace {
 
+template <class String>
+void NormalizeInPlace(String& text) {
+  const std::size_t n = text.size();
+  std::size_t extra = 0;  // a lone CR or LF becomes two characters
+  for (std::size_t i = 0; i < n; ++i) {
+    if (text[i] == '\r') {
+      if (i + 1 < n && text[i + 1] == '\n') {
+        ++i;
+      } else {
+        ++extra;
+      }
+    } else if (text[i] == '\n') {
+      ++extra;
+    }
+  }
+  if (extra == 0) return;
+  text.resize(n + extra);
+  // From the back, so nothing is overwritten before it is read: an LF pairs
+  // with the CR right before it, as reading from the front pairs them.
+  std::size_t w = n + extra;
+  for (std::size_t i = n; i-- > 0;) {
+    const char16_t c = text[i];
+    if (c == '\n' || c == '\r') {
+      if (c == '\n' && i > 0 && text[i - 1] == '\r') --i;
+      text[--w] = '\n';
+      text[--w] = '\r';
+    } else {
+      text[--w] = c;
+    }
+  }
+}
+
+}  // namespace
+
+void NormalizeLineBreaksInPlace(std::u16string& text) { NormalizeInPlace(text); }
+
+void NormalizeLineBreaksInPlace(std::string& utf8) { NormalizeInPlace(utf8); }
+
+namespace {
+
 template <class Sink>
 void Run(std::u16string_view text, const RenderOptions& options, Sink& sink) {
   ValidateRenderOptions(options);

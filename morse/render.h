@@ -55,6 +55,10 @@ class SampleWriter {
 // Line breaks (LF, CR or CR LF) as CR LF, the way the main text box holds
 // them; a final line break stays.
 std::u16string NormalizeLineBreaks(std::u16string_view text);
+// The same in the string's own storage, for texts too long to copy; also
+// for UTF-8, where line breaks are single bytes too.
+void NormalizeLineBreaksInPlace(std::u16string& text);
+void NormalizeLineBreaksInPlace(std::string& utf8);
 
 // Renders text, whose line breaks are already CR LF, with the Send Text loop.
 // Validates the options first; errors from the writer propagate.

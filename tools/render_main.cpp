@@ -148,6 +148,10 @@ Arguments ParseArguments(int argc, char** argv) {
 
 std::string ReadAll(std::FILE* in, const std::string& name) {
   std::string text;
+  // A file's size is known: one allocation instead of doubling growth.
+  if (struct stat st {}; ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode)) {
+    text.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buffer[65536];
   std::size_t n = 0;
   while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
@@ -302,17 +306,18 @@ int main(int argc, char** argv) {
       }
       render::CheckWritable(output);
     }
+    // Line breaks are made CR LF in the UTF-8 bytes, before the text
+    // doubles in size as UTF-16, so a long text is held at most twice.
     std::u16string text;
     {
       std::string raw = ReadInput(args.input);
-      std::string_view body = raw;
-      if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);  // a UTF-8 byte order mark
+      std::size_t start = raw.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a byte order mark
       // A text file's last line ends in a line break; sent, it would only add
       // a word gap of silence at the end.
-      while (body.ends_with('\n') || body.ends_with('\r')) body.remove_suffix(1);
-      text = morse::FromUtf8(body);
+      while (raw.size() > start && (raw.back() == '\n' || raw.back() == '\r')) raw.pop_back();
+      morse::NormalizeLineBreaksInPlace(raw);
+      text = morse::FromUtf8(std::string_view(raw).substr(start));
     }
-    text = morse::NormalizeLineBreaks(text);
 
     const bool showBar = !args.quiet && ::isatty(STDERR_FILENO) == 1;
     ProgressBar bar;

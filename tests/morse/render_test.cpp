@@ -101,8 +101,17 @@ TEST(Render, LineBreaksBecomeCrLf) {
       {u"a\nb", u"a\r\nb"},         {u"a\rb", u"a\r\nb"},     {u"a\r\nb", u"a\r\nb"},
       {u"a\n", u"a\r\n"},           {u"\n\n", u"\r\n\r\n"},   {u"\r\r\n", u"\r\n\r\n"},
       {u"\n\r", u"\r\n\r\n"},       {u"", u""},               {u"ab", u"ab"},
+      {u"\ra\r\nb\n\rc\r\r\n", u"\r\na\r\nb\r\n\r\nc\r\n\r\n"},
   };
-  for (const Case& c : cases) EXPECT_EQ(NormalizeLineBreaks(c.in), c.out) << ToUtf8(c.in);
+  for (const Case& c : cases) {
+    EXPECT_EQ(NormalizeLineBreaks(c.in), c.out) << ToUtf8(c.in);
+    std::u16string inPlace = c.in;
+    NormalizeLineBreaksInPlace(inPlace);
+    EXPECT_EQ(inPlace, c.out) << ToUtf8(c.in);
+    std::string utf8 = ToUtf8(c.in);
+    NormalizeLineBreaksInPlace(utf8);
+    EXPECT_EQ(utf8, ToUtf8(c.out));
+  }
 }
 
 std::uint32_t U32At(const std::vector<std::uint8_t>& b, std::size_t at) {
