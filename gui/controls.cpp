@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -186,6 +187,16 @@ void Memo::ScrollToTop() {
 void Memo::mousePressEvent(QMouseEvent* event) {
   QPlainTextEdit::mousePressEvent(event);
   emit MousePressed(event->button());
+}
+
+bool Memo::canInsertFromMimeData(const QMimeData* source) const {
+  return source && source->hasText();
+}
+
+void Memo::insertFromMimeData(const QMimeData* source) {
+  if (!canInsertFromMimeData(source)) return;
+  insertPlainText(source->text());
+  ensureCursorVisible();
 }
 
 Timer::Timer(int interval_ms, bool enabled, QObject* parent) : QTimer(parent) {

@@ -121,6 +121,8 @@ class SpinButton : public QWidget {
 
 // Multi-line text box. Qt keeps paragraph separators; the trainer sees and
 // counts line breaks as CR LF, as in the text files it loads and saves.
+// Paste and drop take plain text only: Qt 6.4 crashes on mime data without
+// formats, which is what X11 offers once the clipboard's owner has exited.
 class Memo : public QPlainTextEdit {
   Q_OBJECT
  public:
@@ -145,6 +147,8 @@ class Memo : public QPlainTextEdit {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   mutable QString cache_;
