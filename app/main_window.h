@@ -30,6 +30,7 @@ class WaveOutDevice;
 namespace gui {
 class CharHook;
 class BarChart;
+class TypingLock;
 }
 
 // The working directory recorded at start-up; the help window finds its pages there.
@@ -256,6 +257,8 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
   void StartOutputRecording();
   void StopOutputRecording();
+  void LockTyping(bool locked);  // while answers are typed, no control takes them
+  void ShowCountForCorrection();
   friend class WindowSendHost;
 
   TrainerServices services_;
@@ -263,6 +266,7 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   morse::Clock* clock_;
   morse::RandomSource* random_;
   std::unique_ptr<gui::CharHook> hook_;
+  gui::TypingLock* typing_lock_ = nullptr;  // a child of the window
   int client_height_ = kClientHeight;
   bool closing_ = false;
   // A teaching character is being sent, and a right answer came meanwhile.
