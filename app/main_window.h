@@ -259,6 +259,7 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void StopOutputRecording();
   void LockTyping(bool locked);  // while answers are typed, no control takes them
   void ShowCountForCorrection();
+  void ClearOtherPauseLimits(std::initializer_list<gui::SpinEdit*> others);
   friend class WindowSendHost;
 
   TrainerServices services_;
@@ -267,6 +268,7 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   morse::RandomSource* random_;
   std::unique_ptr<gui::CharHook> hook_;
   gui::TypingLock* typing_lock_ = nullptr;  // a child of the window
+  bool clearing_pause_limits_ = false;
   int client_height_ = kClientHeight;
   bool closing_ = false;
   // A teaching character is being sent, and a right answer came meanwhile.

@@ -158,13 +158,25 @@ void TForm1::Memo1MouseDown(Qt::MouseButton Button) {
   FirstResume = true;
 }
 
-void TForm1::sePauseValueChange() { sePauseMins->SetValue(0); }
+// The minute limit and the character limits exclude each other. The box the
+// user changed keeps its value: the boxes cleared on its behalf do not clear
+// in turn (which used to bounce every box back to 0).
+void TForm1::sePauseValueChange() { ClearOtherPauseLimits({sePauseMins}); }
 
-void TForm1::seClearAfterCharsChange() { sePauseMins->SetValue(0); }
+void TForm1::seClearAfterCharsChange() { ClearOtherPauseLimits({sePauseMins}); }
 
-void TForm1::sePauseMinsChange() {
-  sePauseValue->SetValue(0);
-  seClearAfterChars->SetValue(0);
+void TForm1::sePauseMinsChange() { ClearOtherPauseLimits({sePauseValue, seClearAfterChars}); }
+
+void TForm1::ClearOtherPauseLimits(std::initializer_list<gui::SpinEdit*> others) {
+  if (clearing_pause_limits_) return;
+  clearing_pause_limits_ = true;
+  try {
+    for (gui::SpinEdit* box : others) box->SetValue(0);
+  } catch (...) {
+    clearing_pause_limits_ = false;
+    throw;
+  }
+  clearing_pause_limits_ = false;
 }
 
 void TForm1::Timer3Timer() {

@@ -193,18 +193,35 @@ TEST_F(SendingTest, AClickInTheTextPicksTheResumePosition) {
   EXPECT_EQ(f.NewMessagePos, 5);  // the line break counts as two
 }
 
-TEST_F(SendingTest, LimitBoxesKeepTheMinuteAndCharacterLimitsApart) {
+// The box the user types into keeps its value and clears only the other
+// kind of limit. (Changed on purpose: the change handlers used to cascade,
+// so typing a minute limit over a character limit left all three at 0.)
+TEST_F(SendingTest, LimitBoxesKeepWhatIsTypedAndClearTheOtherKind) {
+  Show();
   TForm1& f = *form;
-  f.sePauseValue->SetText("10");
-  f.sePauseMins->SetText("2");
-  EXPECT_EQ(f.sePauseValue->Text(), "0");
-  EXPECT_EQ(f.sePauseMins->Text(), "0");
-  EXPECT_EQ(f.seClearAfterChars->Text(), "0");
-  f.sePauseMins->SetText("2");
-  EXPECT_EQ(f.sePauseMins->Text(), "2");
-  f.seClearAfterChars->SetText("5");
-  EXPECT_EQ(f.sePauseMins->Text(), "0");
-  EXPECT_EQ(f.seClearAfterChars->Text(), "0");
+  auto type = [&](gui::SpinEdit* box, const char* text) {
+    box->LineEdit()->setFocus();
+    box->LineEdit()->selectAll();
+    for (const char* c = text; *c; ++c) QTest::keyClick(f.windowHandle(), *c);
+  };
+  auto boxes = [&] {
+    return std::vector<QString>{f.sePauseValue->Text(), f.seClearAfterChars->Text(), f.sePauseMins->Text()};
+  };
+  using V = std::vector<QString>;
+  type(f.sePauseValue, "3");
+  EXPECT_EQ(boxes(), (V{"3", "0", "0"}));
+  type(f.sePauseMins, "1");
+  EXPECT_EQ(boxes(), (V{"0", "0", "1"}));
+  type(f.sePauseMins, "12");
+  EXPECT_EQ(boxes(), (V{"0", "0", "12"}));
+  type(f.seClearAfterChars, "7");
+  EXPECT_EQ(boxes(), (V{"0", "7", "0"}));
+  type(f.sePauseValue, "5");
+  EXPECT_EQ(boxes(), (V{"5", "7", "0"}));
+  // Set from code, as loading the settings does, the same rule holds.
+  f.sePauseMins->SetValue(2);
+  f.sePauseValue->SetValue(4);
+  EXPECT_EQ(boxes(), (V{"4", "0", "0"}));
 }
 
 TEST_F(SendingTest, TheClockShowsTheTimeOfDay) {
