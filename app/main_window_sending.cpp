@@ -45,6 +45,18 @@ class WindowSendHost : public morse::SendHost {
   std::int32_t ClearAfterChars() override { return f_.seClearAfterChars->Value(); }
   bool ClearAfterPause() override { return f_.cbClearAfterPause->isChecked(); }
   bool ResumeFromCursor() override { return f_.cbResumeFromCursor->isChecked(); }
+  void ShowPaused(bool paused) override {
+    const QString text = QString::fromLatin1(morse::kPausedStatus);
+    if (paused) {
+      f_.StatusBar1->SetSimpleText(text);
+    } else if (f_.StatusBar1->SimpleText() == text) {
+      f_.StatusBar1->SetSimpleText(QString::fromLatin1(morse::kSendingStatus));
+    }
+  }
+  void CancelPause() override {
+    f_.PauseFlag = false;
+    f_.btnPause->setText(QStringLiteral("Pause"));
+  }
 
  private:
   TForm1& f_;

@@ -157,11 +157,26 @@ TEST_F(SendingTest, APauseWaitsForEventsAndResumes) {
       f.btnPause->click();
     }
   });
+  QString status_while_paused;
+  QObject::connect(&resume, &QTimer::timeout, [&] {
+    if (ticks == 2) status_while_paused = f.StatusBar1->SimpleText();
+  });
   resume.start();
   f.Sendbutton->click();
+  EXPECT_EQ(status_while_paused, "Paused: press Unpause");  // not silently held
   EXPECT_GE(ticks, 3);
   EXPECT_FALSE(f.PauseFlag);
   EXPECT_EQ(f.sentstring, u"EE");
+}
+
+TEST_F(SendingTest, APauseALimitLeftPendingEndsWithTheRun) {
+  TForm1& f = *form;
+  f.Memo1->SetText("EEE");
+  f.sePauseValue->SetValue(3);
+  f.Sendbutton->click();
+  EXPECT_FALSE(f.PauseFlag);
+  EXPECT_EQ(f.btnPause->text(), "Pause");
+  EXPECT_EQ(f.StatusBar1->SimpleText(), "The main box shows the text actually sent.");
 }
 
 TEST_F(SendingTest, ClosingWhilePausedEndsTheRun) {
