@@ -257,7 +257,8 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
   void StartOutputRecording();
   void StopOutputRecording();
-  void LockTyping(bool locked);  // while answers are typed, no control takes them
+  // While answers are typed, no control but `except` takes the keys.
+  void LockTyping(bool locked, QWidget* except = nullptr);
   void ShowCountForCorrection();
   void ClearOtherPauseLimits(std::initializer_list<gui::SpinEdit*> others);
   friend class WindowSendHost;

@@ -92,6 +92,7 @@ void TForm1::TeachbuttonClick() {
   TeachSendButton->setEnabled(true);
   TeachStopButton->setEnabled(true);
   StatusBar1->SetSimpleText(QStringLiteral("Enter number of characters to start, then press <Start Sending> button."));
+  LockTyping(true, StartNumEdit);  // typed keys are answers already; only the count is typed
   if (bad_count) {
     ShowCountForCorrection();
     std::rethrow_exception(bad_count);
@@ -106,9 +107,9 @@ void TForm1::ShowCountForCorrection() {
   StartNumEdit->selectAll();
 }
 
-void TForm1::LockTyping(bool locked) {
+void TForm1::LockTyping(bool locked, QWidget* except) {
   if (!typing_lock_) typing_lock_ = new gui::TypingLock(this);
-  typing_lock_->SetLocked(locked);
+  typing_lock_->SetLocked(locked, except);
 }
 
 void TForm1::TeachSendButtonClick() {

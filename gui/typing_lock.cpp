@@ -11,31 +11,28 @@ TypingLock::TypingLock(QWidget* window) : QObject(window), window_(window) {}
 
 TypingLock::~TypingLock() { SetLocked(false); }
 
-void TypingLock::SetLocked(bool locked) {
-  if (locked == locked_) return;
-  locked_ = locked;
-  if (locked) {
-    for (QLineEdit* e : window_->findChildren<QLineEdit*>()) {
-      if (!e->isReadOnly()) {
-        e->setReadOnly(true);
-        made_read_only_.emplace_back(e);
-      }
-    }
-    for (QPlainTextEdit* e : window_->findChildren<QPlainTextEdit*>()) {
-      if (!e->isReadOnly()) {
-        e->setReadOnly(true);
-        made_read_only_.emplace_back(e);
-      }
-    }
-    QCoreApplication::instance()->installEventFilter(this);
-  } else {
+void TypingLock::SetLocked(bool locked, QWidget* except) {
+  if (locked_) {
     QCoreApplication::instance()->removeEventFilter(this);
     for (const QPointer<QWidget>& w : made_read_only_) {
       if (auto* e = qobject_cast<QLineEdit*>(w.data())) e->setReadOnly(false);
       if (auto* e = qobject_cast<QPlainTextEdit*>(w.data())) e->setReadOnly(false);
     }
     made_read_only_.clear();
+    locked_ = false;
   }
+  if (!locked) return;
+  locked_ = true;
+  except_ = except;
+  auto lock = [&](auto* e) {
+    if (e != except && !e->isReadOnly()) {
+      e->setReadOnly(true);
+      made_read_only_.emplace_back(e);
+    }
+  };
+  for (QLineEdit* e : window_->findChildren<QLineEdit*>()) lock(e);
+  for (QPlainTextEdit* e : window_->findChildren<QPlainTextEdit*>()) lock(e);
+  QCoreApplication::instance()->installEventFilter(this);
 }
 
 bool TypingLock::eventFilter(QObject* receiver, QEvent* event) {
@@ -43,7 +40,7 @@ bool TypingLock::eventFilter(QObject* receiver, QEvent* event) {
   // The window level (a QWindow, not a widget) has already been seen by the
   // character hook; only the controls below it are kept from the key.
   auto* widget = static_cast<QWidget*>(receiver);
-  if (widget->window() != window_) return false;
+  if (widget->window() != window_ || (except_ && widget == except_)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   // Shortcuts and accelerators stay usable; navigation keys type nothing.
   if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;

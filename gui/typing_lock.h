@@ -18,8 +18,9 @@ class TypingLock : public QObject {
 
   // Locking makes the window's text boxes read-only (which also keeps
   // composed text and drops out) and holds back typed characters from its
-  // controls; unlocking gives back each box's own read-only state.
-  void SetLocked(bool locked);
+  // controls, all but `except`; unlocking gives back each box's own
+  // read-only state.
+  void SetLocked(bool locked, QWidget* except = nullptr);
   bool Locked() const { return locked_; }
 
  protected:
@@ -28,6 +29,7 @@ class TypingLock : public QObject {
  private:
   QWidget* window_;
   bool locked_ = false;
+  QPointer<QWidget> except_;
   std::vector<QPointer<QWidget>> made_read_only_;
 };
 

@@ -351,7 +351,15 @@ TEST_F(TeachingTest, GroupSetsThatCannotFillAreRefusedLeavingTheBox) {
 TEST_F(TeachingTest, AnswersReachNoControlWhateverHasTheFocus) {
   TForm1& f = *form;
   f.Teachbutton->click();
-  f.StartNumEdit->SetText("2");
+  // Ready: keys are scored against the first character already, and only
+  // the count box takes them too.
+  f.Memo1->setFocus();
+  Key('q');
+  EXPECT_EQ(f.Memo1->Text(), "q");
+  f.StartNumEdit->setFocus();
+  f.StartNumEdit->selectAll();
+  Key('2');
+  EXPECT_EQ(f.StartNumEdit->Text(), "2");
   f.TeachSendButton->click();
   f.sePauseValue->SetText("4");
   const std::vector<QWidget*> focus = {f.StartNumEdit, f.Memo1, f.sePauseValue->LineEdit(), f.cbRecordOutput,
