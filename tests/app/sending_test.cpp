@@ -185,7 +185,17 @@ TEST_F(SendingTest, ClosingWhilePausedEndsTheRun) {
   Show();
   f.Memo1->SetText("EEEE");
   f.btnPause->click();
-  QTimer::singleShot(20, &f, [&] { f.close(); });
+  // Closed once the run waits in its pause, however slow the lead-in is.
+  int ticks = 0;
+  QTimer closer;
+  closer.setInterval(10);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (f.StatusBar1->SimpleText() == "Paused: press Unpause" || ++ticks == 500) {
+      closer.stop();
+      f.close();
+    }
+  });
+  closer.start();
   f.Sendbutton->click();  // must return
   EXPECT_TRUE(f.Closing());
   EXPECT_FALSE(f.SendFlag);
