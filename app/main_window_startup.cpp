@@ -82,6 +82,7 @@ void TForm1::ConnectHandlers() {
 
   ConnectSendingHandlers();
   ConnectTeachingHandlers();
+  ConnectWindowHandlers();
 }
 
 void TForm1::FormCreate() {
@@ -136,6 +137,14 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // Notes are not lost silently: asked about first, and a failed save keeps
+  // the program open with them.
+  bool mayEnd = true;
+  gui::Guarded([&] { mayEnd = closing_ || MayEndProgram(); });
+  if (!mayEnd) {
+    event->ignore();
+    return;
+  }
   gui::Guarded([this] { FormClose(); });
   event->accept();
   // Closing the main window ends the program even while other windows are
