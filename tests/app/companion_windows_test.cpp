@@ -1,0 +1,84 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "tests/app/window_fixture.h"
+#include "windows/about_window.h"
+#include "windows/help_window.h"
+#include "windows/notepad_window.h"
+
+namespace {
+
+// The main window with its companion windows, started in a directory of its
+// own that holds the help pages.
+class CompanionWindowsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(start.isValid() && elsewhere.isValid());
+    old_dir = QDir::currentPath();
+    QDir::setCurrent(start.path());
+    for (const char* page : {"help.htm", "history.html"}) {
+      QFile f(start.filePath(page));
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray("<p>") + page + "</p>");
+    }
+    Open();
+    form->SetCompanionWindows(&notepad, &about, &help);
+  }
+  void TearDown() override { QDir::setCurrent(old_dir); }
+
+  QTemporaryDir start, elsewhere;
+  QString old_dir;
+  TForm2 notepad{&dialogs};
+  TAboutBox about;
+  TFormHelp help;
+};
+
+TEST_F(CompanionWindowsTest, HelpPagesComeFromTheStartDirectoryAfterAChangeOfDirectory) {
+  QDir::setCurrent(elsewhere.path());
+  form->NewHelp1->trigger();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.HelpBrowser->toPlainText(), "help.htm");
+  EXPECT_EQ(help.PagePath(), start.path() + "/help.htm");
+  form->NewHistory1->trigger();
+  EXPECT_EQ(help.windowTitle(), "Version History of KELTA morse tester");
+  EXPECT_EQ(help.HelpBrowser->toPlainText(), "history.html");
+}
+
+TEST_F(CompanionWindowsTest, MenuOpensNotepadAndOneAboutBox) {
+  form->Notepad1->trigger();
+  EXPECT_TRUE(notepad.isVisible());
+  form->About1->trigger();
+  form->About1->trigger();
+  EXPECT_TRUE(about.isVisible());
+  EXPECT_TRUE(form->isEnabled());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(CompanionWindowsTest, EndingTheProgramAsksAboutUnsavedNotes) {
+  Show();
+  form->Notepad1->trigger();
+  notepad.Memo1->insertPlainText(QStringLiteral("QRS please"));
+  notepad.hide();
+  dialogs.confirm_answer = true;
+  form->close();
+  EXPECT_EQ(dialogs.questions, QStringList{"Do you want to save changes?"});
+  QFile f(start.filePath("Notepad.txt"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "QRS please\r\n");
+}
+
+TEST_F(CompanionWindowsTest, ANotesSaveThatFailsKeepsTheProgramOpen) {
+  Show();
+  form->Notepad1->trigger();
+  notepad.Memo1->insertPlainText(QStringLiteral("QRS please"));
+  ASSERT_TRUE(QDir(start.path()).mkdir(QStringLiteral("Notepad.txt")));
+  dialogs.confirm_answer = true;
+  EXPECT_FALSE(form->close());
+  EXPECT_TRUE(form->isVisible());
+  ASSERT_EQ(dialogs.errors.size(), 1);
+  EXPECT_TRUE(dialogs.errors[0].startsWith("Cannot create file"));
+  EXPECT_EQ(notepad.Memo1->toPlainText(), "QRS please");
+}
+
+}  // namespace
