@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 #include "gui/error_report.h"
@@ -73,8 +74,8 @@ QPixmap DrawCodeMotif(QSize size) {
   p.drawRoundedRect(QRectF(1, 1, 63, 68), 8, 8);
   // "K" in code, dah dit dah: a dit is one unit, a dah three, a gap one.
   p.setBrush(QColor(250, 245, 220));
-  const double unit = 7.0;
-  double x = 4.5;
+  const double unit = 6.0;
+  double x = 5.5;
   for (int len : {3, 1, 3}) {
     p.drawRoundedRect(QRectF(x, 14, len * unit - 1, 7), 3, 3);
     x += (len + 1) * unit;
@@ -83,12 +84,12 @@ QPixmap DrawCodeMotif(QSize size) {
   p.setPen(QPen(QColor(140, 230, 140), 1.5));
   p.setBrush(Qt::NoBrush);
   QPainterPath wave;
-  x = 4.5;
+  x = 5.5;
   wave.moveTo(x, 45);
   for (int len : {3, 1, 3}) {
     const double end = x + len * unit - 1;
     for (double t = x; t <= end; t += 0.5) wave.lineTo(t, 45 - 9 * std::sin((t - x) * 1.6));
-    wave.lineTo(end + unit + 1, 45);
+    wave.lineTo(std::min(end + unit + 1, 60.0), 45);
     x += (len + 1) * unit;
   }
   p.drawPath(wave);
@@ -103,25 +104,25 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   Panel1 = new QFrame(this);
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Panel1->setLineWidth(2);
-  Panel1->setGeometry(8, 8, 348, 144);
+  Panel1->setGeometry(4, 4, 356, 150);
 
-  ProgramIcon = Picture(Panel1, DrawStraightKey(QSize(130, 140)), 8, 8);
-  Image1 = Picture(Panel1, DrawCodeMotif(QSize(130, 140)), 348 - 8 - 65, 8);
+  ProgramIcon = Picture(Panel1, DrawStraightKey(QSize(130, 140)), 6, 6);
+  Image1 = Picture(Panel1, DrawCodeMotif(QSize(130, 140)), 356 - 6 - 65, 6);
 
   ProductName = new QLabel(QStringLiteral("Morse teaching program"), Panel1);
   QFont bold = ProductName->font();
   bold.setBold(true);
   bold.setPixelSize(13);
   ProductName->setFont(bold);
-  ProductName->move(106 - 8, 18 - 8);
+  ProductName->move(106 - 4, 18 - 4);  // box coordinates, less the panel's place
   ProductName->adjustSize();
   Version = new QLabel(QStringLiteral("Version 8 :  May 2021"), Panel1);
-  Version->move(120 - 8, 40 - 8);
+  Version->move(120 - 4, 40 - 4);
   Version->adjustSize();
 
-  Line(Panel1, QStringLiteral("KELTA Morse Teacher, Linux edition: Marlowick"), 16, 84, 320);
-  Line(Panel1, QStringLiteral("Free to use, copy and share, at no charge."), 16, 102, 320);
-  Line(Panel1, QStringLiteral("It comes with no warranty of any kind."), 16, 120, 320);
+  Line(Panel1, QStringLiteral("KELTA Morse Teacher, Linux edition: Marlowick"), 16, 88, 320);
+  Line(Panel1, QStringLiteral("Free to use, copy and share, at no charge."), 16, 106, 320);
+  Line(Panel1, QStringLiteral("It comes with no warranty of any kind."), 16, 124, 320);
 
   OKButton = new QPushButton(QStringLiteral("&Close"), this);
   OKButton->setGeometry(281, 160, 75, 25);
