@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QDesktopServices>
+#include <QTest>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -60,6 +62,41 @@ TEST(HelpViewer, AMissingPageNamesThePathLookedFor) {
   WriteAll(start.filePath("history.html"), "<p>Now here</p>");
   help.OpenPage(TFormHelp::kHistoryCaption, TFormHelp::kHistoryFile);
   EXPECT_EQ(Shown(help), "Now here");
+}
+
+// Receives the URLs the program asks the desktop to open.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> urls;
+ public slots:
+  void Open(const QUrl& url) { urls << url; }
+};
+
+TEST(HelpViewer, WebLinksGoToTheDesktopBrowserAndLocalLinksStay) {
+  QTemporaryDir start;
+  WriteAll(start.filePath("help.htm"), "<p><a href=\"https://example.org/qrs\">web</a></p>");
+  WriteAll(start.filePath("history.html"), "<p>History</p>");
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler("https", &catcher, "Open");
+  TFormHelp help;
+  help.StartDir = start.path();
+  // Tab moves to the link, Enter follows it.
+  auto follow = [&] {
+    help.OpenPage(TFormHelp::kHelpCaption, TFormHelp::kHelpFile);
+    help.HelpBrowser->setFocus();
+    QTest::keyClick(help.HelpBrowser, Qt::Key_Tab);
+    QTest::keyClick(help.HelpBrowser, Qt::Key_Return);
+  };
+  follow();
+  EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl("https://example.org/qrs")});
+  EXPECT_EQ(help.HelpBrowser->source(), QUrl::fromLocalFile(start.filePath("help.htm")));
+
+  WriteAll(start.filePath("help.htm"), "<p><a href=\"history.html\">history</a></p>");
+  follow();
+  EXPECT_EQ(help.HelpBrowser->toPlainText(), "History");
+  EXPECT_EQ(catcher.urls.size(), 1);
+  QDesktopServices::unsetUrlHandler("https");
 }
 
 TEST(AboutBox, OneNonModalFixedBoxHoweverOftenAskedFor) {
@@ -135,3 +172,5 @@ TEST_P(ShippedPage, EveryLinkAndPictureResolves) {
 INSTANTIATE_TEST_SUITE_P(Pages, ShippedPage, ::testing::Values("help.htm", "history.html"));
 
 }  // namespace
+
+#include "help_about_test.moc"
