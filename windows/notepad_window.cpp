@@ -139,8 +139,10 @@ bool TForm2::QuerySaveOnExit() {
   try {
     SaveNotes();
   } catch (const std::exception& e) {
-    gui::ReportError(QString::fromUtf8(e.what()));
-    return false;
+    // Ending now would lose the notes: say why, and let the user stay to
+    // keep them elsewhere or free space first.
+    return dialogs_->Confirm(QString::fromUtf8(e.what()) +
+                             QStringLiteral("\n\nThe notes were not saved. Close anyway?"));
   }
   Changed = false;
   return true;

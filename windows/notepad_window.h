@@ -48,8 +48,8 @@ class TForm2 : public QWidget {
   void btnCloseClick();
 
   // Before the program ends: offers to save notes that differ from the text
-  // last loaded or saved. False when the user wanted them saved and that
-  // failed (the error has been reported), so the program should stay open.
+  // last loaded or saved. When that save fails, the error comes with the
+  // question whether to end anyway; false means the program should stay open.
   bool QuerySaveOnExit();
 
   // The notes differ from the text last loaded or saved.

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <deque>
 
 #include "tests/app/window_fixture.h"
 #include "windows/about_window.h"
@@ -27,9 +28,29 @@ class CompanionWindowsTest : public WindowTest {
   }
   void TearDown() override { QDir::setCurrent(old_dir); }
 
+  // Answers the notepad's questions in turn, then as dialogs says.
+  struct Answering : gui::Dialogs {
+    explicit Answering(CompanionWindowsTest& t) : t(t) {}
+    void ShowError(const QString& m) override { t.dialogs.ShowError(m); }
+    void ShowMessage(const QString& m) override { t.dialogs.ShowMessage(m); }
+    bool Confirm(const QString& m) override {
+      if (t.answers.empty()) return t.dialogs.Confirm(m);
+      t.dialogs.questions << m;
+      const bool a = t.answers.front();
+      t.answers.pop_front();
+      return a;
+    }
+    QString OpenFileName(const QString& d) override { return t.dialogs.OpenFileName(d); }
+    QString SaveFileName(const QString& d, const QString& f) override { return t.dialogs.SaveFileName(d, f); }
+    bool ChooseFont(QFont& f) override { return t.dialogs.ChooseFont(f); }
+    CompanionWindowsTest& t;
+  };
+
   QTemporaryDir start, elsewhere;
   QString old_dir;
-  TForm2 notepad{&dialogs};
+  std::deque<bool> answers;
+  Answering answering{*this};
+  TForm2 notepad{&answering};
   TAboutBox about;
   TFormHelp help;
 };
@@ -73,12 +94,15 @@ TEST_F(CompanionWindowsTest, ANotesSaveThatFailsKeepsTheProgramOpen) {
   form->Notepad1->trigger();
   notepad.Memo1->insertPlainText(QStringLiteral("QRS please"));
   ASSERT_TRUE(QDir(start.path()).mkdir(QStringLiteral("Notepad.txt")));
-  dialogs.confirm_answer = true;
+  // Yes, save them; the save fails; "Close anyway?" is answered No, then Yes.
+  answers = {true, false};
   EXPECT_FALSE(form->close());
   EXPECT_TRUE(form->isVisible());
-  ASSERT_EQ(dialogs.errors.size(), 1);
-  EXPECT_TRUE(dialogs.errors[0].startsWith("Cannot create file"));
+  ASSERT_EQ(dialogs.questions.size(), 2);
+  EXPECT_TRUE(dialogs.questions[1].startsWith("Cannot create file"));
   EXPECT_EQ(notepad.Memo1->toPlainText(), "QRS please");
+  answers = {true, true};
+  EXPECT_TRUE(form->close());
 }
 
 }  // namespace

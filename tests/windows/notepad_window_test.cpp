@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <deque>
 #include <gtest/gtest.h>
 
 #include "gui/dialogs.h"
@@ -23,6 +24,18 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
   ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   f.write(bytes);
 }
+
+// Answers questions in turn, then as confirm_answer says.
+struct AnsweringDialogs : gui::ScriptedDialogs {
+  bool Confirm(const QString& message) override {
+    if (answers.empty()) return ScriptedDialogs::Confirm(message);
+    questions << message;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::deque<bool> answers;
+};
 
 // A notepad working in a fresh directory, beside a stand-in main window.
 class NotepadTest : public ::testing::Test {
@@ -48,7 +61,7 @@ class NotepadTest : public ::testing::Test {
 
   QTemporaryDir dir;
   QString old_dir;
-  gui::ScriptedDialogs dialogs;
+  AnsweringDialogs dialogs;
   QWidget main;
   TForm2 form{&dialogs};
 };
@@ -184,8 +197,16 @@ TEST_F(NotepadTest, AWriteFailureReportsPathAndReasonAndKeepsEverything) {
   EXPECT_TRUE(form.isVisible());
   EXPECT_TRUE(form.Changed);
 
+  // At the end of the program the error comes with the question whether to
+  // end anyway.
+  dialogs.answers = {true, false};
   EXPECT_FALSE(form.QuerySaveOnExit());
-  EXPECT_EQ(dialogs.errors.size(), 3);
+  ASSERT_EQ(dialogs.questions.size(), 3);
+  EXPECT_TRUE(dialogs.questions[2].startsWith(expected));
+  EXPECT_TRUE(dialogs.questions[2].endsWith("The notes were not saved. Close anyway?"));
+  dialogs.answers = {true, true};
+  EXPECT_TRUE(form.QuerySaveOnExit());
+  EXPECT_EQ(dialogs.errors.size(), 2);
   EXPECT_EQ(form.Memo1->toPlainText(), "precious");
 }
 
