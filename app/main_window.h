@@ -27,6 +27,9 @@ class TOutSound;
 namespace platform {
 class WaveOutDevice;
 }
+class TForm2;
+class TAboutBox;
+class TFormHelp;
 namespace gui {
 class CharHook;
 class BarChart;
@@ -132,6 +135,17 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void cbShowProgressClick();
 
   void CollapseChartPanel();
+
+  // --- companion windows (main_window_windows.cpp); the program entry
+  // creates them, the main window's menu opens them
+  void SetCompanionWindows(TForm2* notepad, TAboutBox* about, TFormHelp* help);
+  void Notepad1Click();
+  void NewHelp1Click();
+  void NewHistory1Click();
+  void About1Click();
+  TForm2* Form2 = nullptr;
+  TAboutBox* AboutBox = nullptr;
+  TFormHelp* FormHelp = nullptr;
 
   // --- settings file (main_window_settings.cpp)
   void SaveEnv1Click();
@@ -267,6 +281,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void ConnectHandlers();  // only after every design value is in place
   void ConnectSendingHandlers();
   void ConnectTeachingHandlers();
+  void ConnectWindowHandlers();
+  // Offers to save unsaved notes; false when the program should stay open.
+  bool MayEndProgram();
   void LoadSettingsAtStartup();  // start-up step 23
   void SaveSettingsOnClose();
   void ConnectSettingsHandlers();
