@@ -307,16 +307,16 @@ int main(int argc, char** argv) {
       render::CheckWritable(output);
     }
     // Line breaks are made CR LF in the UTF-8 bytes, before the text
-    // doubles in size as UTF-16, so a long text is held at most twice.
+    // doubles in size as UTF-16, so no UTF-16 copy of a long text is made.
     std::u16string text;
     {
       std::string raw = ReadInput(args.input);
-      std::size_t start = raw.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a byte order mark
+      const std::size_t bom = raw.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a byte order mark
       // A text file's last line ends in a line break; sent, it would only add
       // a word gap of silence at the end.
-      while (raw.size() > start && (raw.back() == '\n' || raw.back() == '\r')) raw.pop_back();
+      while (raw.size() > bom && (raw.back() == '\n' || raw.back() == '\r')) raw.pop_back();
       morse::NormalizeLineBreaksInPlace(raw);
-      text = morse::FromUtf8(std::string_view(raw).substr(start));
+      text = morse::FromUtf8(std::string_view(raw).substr(bom));
     }
 
     const bool showBar = !args.quiet && ::isatty(STDERR_FILENO) == 1;
