@@ -244,6 +244,23 @@ TEST_F(WaveFile, ReplacesTheFileOnlyWhenCompleteKeepingItsPermissions) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"new.wav", "out.wav"}));
 }
 
+// Even root, who could replace it, leaves a file nobody may write alone.
+TEST_F(WaveFile, RefusesAFileWithoutWritePermission) {
+  const auto path = dir_ / "out.wav";
+  std::ofstream(path) << "old";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  try {
+    render::RenderWaveFile(path.string(), u"E", {});
+    ADD_FAILURE() << "no error";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(std::string(e.what()), "cannot write \"" + path.string() + "\": Permission denied");
+  }
+  EXPECT_EQ(Read(path), "old");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"out.wav"});
+}
+
 // A rename would put a regular file where the link or the pipe was.
 TEST_F(WaveFile, WritesThroughALinkAndIntoANamedPipe) {
   const std::string image = MemoryImage(u"E", {});
