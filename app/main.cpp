@@ -24,6 +24,8 @@ int Marlowick(int argc, char** argv) {
 
   Form1.show();
   const int result = app.exec();
+  // A recording still running is stopped and offered before the program goes.
+  recording.FinishRecordings();
   fmMain = nullptr;
   return result;
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
@@ -27,6 +28,7 @@ class TOutSound;
 namespace platform {
 class WaveOutDevice;
 }
+class TInputRecordThread;
 namespace gui {
 class CharHook;
 class BarChart;
@@ -101,6 +103,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void sePauseMinsChange();
   void Timer3Timer();
   void WaitWhilePaused();
+
+  // --- recording (main_window_recording.cpp)
+  void btnStopRecordingClick();
 
   // --- teaching (main_window_teaching.cpp)
   void HandleAppMessage(char16_t c);
@@ -254,7 +259,10 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void EnterMovesBar(char16_t& Key, const gui::Edit* edit, gui::ScrollBar* bar);
   void OpenSoundOutput();  // start-up step 14
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
+  void ConnectRecordingHandlers();
   void StartOutputRecording();
+  // Lets the queued sound play out, then stops the recording this window
+  // started, if any, whatever Record Output says by now.
   void StopOutputRecording();
   friend class WindowSendHost;
 
@@ -268,4 +276,6 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   // A teaching character is being sent, and a right answer came meanwhile.
   bool sounding_ = false;
   bool answered_while_sounding_ = false;
+  // The recording started for the current run.
+  QPointer<TInputRecordThread> run_recording_;
 };

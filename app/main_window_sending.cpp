@@ -99,7 +99,7 @@ void TForm1::SendbuttonClick() {
   StatusBar1->SetSimpleText(QString());
   if (cbRecordOutput->isChecked()) StartOutputRecording();
   SendText();
-  if (cbRecordOutput->isChecked()) StopOutputRecording();
+  StopOutputRecording();
   Timer1->SetEnabled(false);
 }
 
@@ -171,8 +171,3 @@ void TForm1::Timer3Timer() {
   lbClock->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
   lbClock->adjustSize();  // the label sizes itself to its text, at most 55 high
 }
-
-// Recording of the sound output arrives with the recording window; until
-// then Record Output records nothing.
-void TForm1::StartOutputRecording() {}
-void TForm1::StopOutputRecording() {}

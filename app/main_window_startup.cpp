@@ -82,6 +82,7 @@ void TForm1::ConnectHandlers() {
 
   ConnectSendingHandlers();
   ConnectTeachingHandlers();
+  ConnectRecordingHandlers();
 }
 
 void TForm1::FormCreate() {
