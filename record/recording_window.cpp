@@ -70,6 +70,12 @@ TfmMain::~TfmMain() {
   // The volume's thread may still be posting to this window: stop it first.
   if (FEndpoint) FEndpoint->Close();
   FEndpoint.reset();
+  // Recordings still running end on their own, with no window to hand to.
+  for (auto& t : recordings_) {
+    if (!t) continue;
+    t->OnTerminate = nullptr;
+    t->Terminate();
+  }
   if (fmMain == this) fmMain = nullptr;
 }
 
@@ -133,6 +139,8 @@ TInputRecordThread* TfmMain::StartRecording(bool loopback) {
   if (loopback) thread->SetLoopback(true);
   thread->OnTerminate = [this](TInputRecordThread* t) { InputRecordTerminateHandler(t); };
   slot = thread;
+  std::erase_if(recordings_, [](const QPointer<TInputRecordThread>& t) { return t.isNull(); });
+  recordings_.emplace_back(thread);
   thread->Start();
   QPointer<TInputRecordThread> guard(thread);
   thread->WaitUntilCapturing(kCaptureStartLimit, [] { gui::ProcessMessages(); });
@@ -201,7 +209,7 @@ void TfmMain::OfferSave(TInputRecordThread* thread) {
 }
 
 void TfmMain::FinishRecordings() {
-  std::vector<QPointer<TInputRecordThread>> running{FLoopbackRecordThread, FInputRecordThread};
+  const std::vector<QPointer<TInputRecordThread>> running = recordings_;
   for (auto& t : running)
     if (t) t->Terminate();
   for (auto& t : running) {

@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "gui/dialogs.h"
 #include "platform/capture.h"
@@ -86,6 +87,9 @@ class TfmMain : public QWidget {
 
   RecordingServices services_;
   gui::Dialogs* dialogs_;
+  // Every recording this window started that has not ended yet, older ones
+  // replaced by a second start included.
+  std::vector<QPointer<TInputRecordThread>> recordings_;
   bool FVolumeUpdating = false;
 };
 
