@@ -20,6 +20,8 @@ int Marlowick(int argc, char** argv) {
   TAboutBox AboutBox;
   TfmMain recording;
   fmMain = &recording;
+  // A save dialog waits until the sound of a run has ended.
+  recording.HoldOffers = [&Form1] { return Form1.Sounding(); };
   TFormHelp FormHelp;
 
   Form1.show();

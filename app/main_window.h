@@ -140,6 +140,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   // Grows or shrinks the window by dy pixels of client height.
   void ChangeClientHeight(int dy);
 
+  // True while a Send Text run or a teaching character is sounding.
+  bool Sounding() const { return sounding_ || in_send_run_; }
+
   // True once the window has begun to close: long runs and waits end.
   bool Closing() const { return closing_; }
 
@@ -275,6 +278,7 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   bool closing_ = false;
   // A teaching character is being sent, and a right answer came meanwhile.
   bool sounding_ = false;
+  bool in_send_run_ = false;
   bool answered_while_sounding_ = false;
   // The recording started for the current run.
   QPointer<TInputRecordThread> run_recording_;

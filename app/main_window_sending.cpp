@@ -2,6 +2,7 @@
 // the clock. The loop itself is the engine's; the window supplies its text,
 // its progress box, its controls and the sound.
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 #include <QTime>
 #include <initializer_list>
 
@@ -98,7 +99,10 @@ void TForm1::SendbuttonClick() {
   AbortButton->setEnabled(true);
   StatusBar1->SetSimpleText(QString());
   if (cbRecordOutput->isChecked()) StartOutputRecording();
-  SendText();
+  {
+    const QScopedValueRollback<bool> running(in_send_run_, true);
+    SendText();
+  }
   StopOutputRecording();
   Timer1->SetEnabled(false);
 }

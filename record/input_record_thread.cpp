@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QPointer>
+#include <QTimer>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -189,14 +190,19 @@ void TInputRecordThread::Execute(std::shared_ptr<Shared> s) {
 
 void TInputRecordThread::Ended() {
   if (handled_) return;
-  handled_ = true;
   if (thread_.joinable()) thread_.join();  // it has finished; joining is immediate
   finished_once_ = true;
+  if (!finishing_now_ && HoldEnd && HoldEnd()) {
+    QTimer::singleShot(100, this, [this] { Ended(); });
+    return;
+  }
+  handled_ = true;
   if (OnTerminate) OnTerminate(this);
   deleteLater();
 }
 
 void TInputRecordThread::FinishNow() {
+  finishing_now_ = true;
   Terminate();
   if (thread_.joinable()) {
     if (WaitFor(kJoinLimit))

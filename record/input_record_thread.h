@@ -30,6 +30,9 @@ class TInputRecordThread : public QObject {
 
   // Runs on the GUI thread once the recording has ended, with this thread.
   std::function<void(TInputRecordThread*)> OnTerminate;
+  // While this says so, the end handler waits (asking again every 100 ms):
+  // a save dialog opened in the middle of a run would stop its sound.
+  std::function<bool()> HoldEnd;
 
   void Start();
   // Asks the recording to stop: the thread takes what is still waiting,
@@ -63,4 +66,5 @@ class TInputRecordThread : public QObject {
   std::thread thread_;
   bool finished_once_ = false;
   bool handled_ = false;
+  bool finishing_now_ = false;
 };

@@ -74,6 +74,7 @@ TfmMain::~TfmMain() {
   for (auto& t : recordings_) {
     if (!t) continue;
     t->OnTerminate = nullptr;
+    t->HoldEnd = nullptr;
     t->Terminate();
   }
   if (fmMain == this) fmMain = nullptr;
@@ -138,6 +139,7 @@ TInputRecordThread* TfmMain::StartRecording(bool loopback) {
   auto* thread = new TInputRecordThread(true, services_.capture);
   if (loopback) thread->SetLoopback(true);
   thread->OnTerminate = [this](TInputRecordThread* t) { InputRecordTerminateHandler(t); };
+  thread->HoldEnd = [this] { return HoldOffers && HoldOffers(); };
   slot = thread;
   std::erase_if(recordings_, [](const QPointer<TInputRecordThread>& t) { return t.isNull(); });
   recordings_.emplace_back(thread);

@@ -61,6 +61,9 @@ class TfmMain : public QWidget {
   // them within a bound and offers each for saving.
   void FinishRecordings();
 
+  // While this says so, finished recordings wait to be offered.
+  std::function<bool()> HoldOffers;
+
   bool VolumeUpdating() const { return FVolumeUpdating; }
   void SetVolumeUpdating(bool value) { FVolumeUpdating = value; }
 

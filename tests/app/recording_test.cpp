@@ -336,6 +336,27 @@ TEST_F(RecordingTest, TheEndOfARunStopsItsRecordingEvenWhenUntickedMeanwhile) {
   EXPECT_TRUE(recording->FLoopbackRecordThread.isNull());
 }
 
+TEST_F(RecordingTest, ARecordingStoppedMidRunIsOfferedOnlyOnceTheRunHasEnded) {
+  recording->HoldOffers = [this] { return form->Sounding(); };
+  capture.Push(Bytes({1, 2}));
+  form->Memo1->SetText("EEEE");
+  form->cbRecordOutput->setChecked(true);
+  int offers_during_run = -1;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, form.get(), [&] {
+    if (form->sentstring.empty()) return;  // the first character is out
+    poll.stop();
+    form->btnStopRecording->click();
+    QTest::qWait(300);  // the recording ends meanwhile, inside the run
+    offers_during_run = dialogs.save_offers;
+  });
+  poll.start(0);
+  form->Sendbutton->click();
+  EXPECT_EQ(offers_during_run, 0);
+  ASSERT_TRUE(WaitForEnds(1));
+  EXPECT_EQ(dialogs.save_offers, 1);
+}
+
 TEST_F(RecordingTest, StopTeachEndsTheTeachingRecordingWithOneSaveOffer) {
   capture.Push(Bytes({1, 2}));
   form->cbRecordOutput->setChecked(true);
