@@ -7,8 +7,8 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libpulse-dev pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth x11-utils xdotool imagemagick sox python3
-  fonts-dejavu-core fonts-liberation2
+  xvfb xauth x11-utils xdotool imagemagick sox
+  fonts-dejavu-core fonts-liberation2 python3
 )
 
 missing=()
