@@ -47,8 +47,13 @@ class TestCapture::Device : public CaptureDevice {
   void Close() override {
     if (!open_) return;
     open_ = false;
-    std::lock_guard lock(owner_.mutex_);
-    ++owner_.closes_;
+    std::function<void()> on_close;
+    {
+      std::lock_guard lock(owner_.mutex_);
+      ++owner_.closes_;
+      on_close = owner_.on_close_;
+    }
+    if (on_close) on_close();
   }
 
  private:
@@ -83,6 +88,11 @@ void TestCapture::Push(std::vector<std::uint8_t> bytes) {
 void TestCapture::PushSilence(std::size_t bytes) {
   std::lock_guard lock(mutex_);
   packets_.push_back({{}, bytes, std::nullopt});
+}
+
+void TestCapture::SetOnClose(std::function<void()> on_close) {
+  std::lock_guard lock(mutex_);
+  on_close_ = std::move(on_close);
 }
 
 int TestCapture::Opens() const {

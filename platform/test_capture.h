@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ class TestCapture {
   // A packet for the next drain; Silence is a packet without data.
   void Push(std::vector<std::uint8_t> bytes);
   void PushSilence(std::size_t bytes);
+
+  // Called on the capture thread when a device closes.
+  void SetOnClose(std::function<void()> on_close);
 
   int Opens() const;
   int Closes() const;
@@ -50,6 +54,7 @@ class TestCapture {
   std::deque<Packet> packets_;
   int opens_ = 0, closes_ = 0, drains_ = 0;
   std::optional<bool> loopback_;
+  std::function<void()> on_close_;
 };
 
 }  // namespace platform

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "platform/test_capture.h"
 #include "platform/test_endpoint_volume.h"
@@ -176,6 +178,31 @@ TEST_F(RecordingTest, SendTextWithRecordOutputSavesWhatWasCaptured) {
   EXPECT_EQ(wav.mid(46), QByteArray::fromHex("01020304000000000000000005060708"));
   QTest::qWait(20);
   EXPECT_TRUE(fmMain->FLoopbackRecordThread.isNull());
+}
+
+TEST_F(RecordingTest, TheQueuedSoundPlaysOutBeforeTheRecordingStops) {
+  // The device hears one buffer every 30 ms, so the end of a run leaves
+  // buffers still to be heard.
+  Device().SetCompletion(platform::TestWaveOut::Completion::OnCommand);
+  std::atomic<bool> stop{false};
+  std::thread speaker([&] {
+    while (!stop) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      Device().CompleteOne();
+    }
+  });
+  std::atomic<int> unheard_at_stop{-1};
+  capture.SetOnClose([&] { unheard_at_stop = Device().Pending(); });
+  capture.Push(Bytes({1, 2}));
+  form->Memo1->SetText("EE");
+  form->cbRecordOutput->setChecked(true);
+  form->Sendbutton->click();
+  const bool ended = WaitForEnds(1);
+  stop = true;
+  speaker.join();
+  ASSERT_TRUE(ended);
+  EXPECT_GE(Device().Written(), 2);
+  EXPECT_EQ(unheard_at_stop, 0);
 }
 
 TEST_F(RecordingTest, TheDefaultExtensionGoesOnTheFileNameOnly) {
