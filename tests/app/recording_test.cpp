@@ -141,10 +141,13 @@ TEST_F(RecordingTest, AnUnsupportedPlatformSaysSoAndEndsTheProgramOnceTheLoopRun
   EXPECT_FALSE(volume.Open());
   // The quit waits in the queue for the loop; a guard ends a loop it missed.
   bool guard_fired = false;
-  QTimer::singleShot(5000, [&] {
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [&] {
     guard_fired = true;
     QCoreApplication::exit(1);
   });
+  guard.start(5000);
   EXPECT_EQ(QCoreApplication::exec(), 0);
   EXPECT_FALSE(guard_fired);
 }
