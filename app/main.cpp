@@ -23,6 +23,7 @@ int Marlowick(int argc, char** argv) {
   // A save dialog waits until the sound of a run has ended.
   recording.HoldOffers = [&Form1] { return Form1.Sounding(); };
   TFormHelp FormHelp;
+  Form1.SetCompanionWindows(&Form2, &AboutBox, &FormHelp);
 
   Form1.show();
   const int result = app.exec();
