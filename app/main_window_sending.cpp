@@ -2,6 +2,7 @@
 // the clock. The loop itself is the engine's; the window supplies its text,
 // its progress box, its controls and the sound.
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 #include <QTime>
 #include <initializer_list>
 
@@ -110,8 +111,11 @@ void TForm1::SendbuttonClick() {
   AbortButton->setEnabled(true);
   StatusBar1->SetSimpleText(QString());
   if (cbRecordOutput->isChecked()) StartOutputRecording();
-  SendText();
-  if (cbRecordOutput->isChecked()) StopOutputRecording();
+  {
+    const QScopedValueRollback<bool> running(in_send_run_, true);
+    SendText();
+  }
+  StopOutputRecording();
   Timer1->SetEnabled(false);
 }
 
@@ -195,8 +199,3 @@ void TForm1::Timer3Timer() {
   lbClock->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
   lbClock->adjustSize();  // the label sizes itself to its text, at most 55 high
 }
-
-// Recording of the sound output arrives with the recording window; until
-// then Record Output records nothing.
-void TForm1::StartOutputRecording() {}
-void TForm1::StopOutputRecording() {}
