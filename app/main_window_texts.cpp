@@ -38,13 +38,14 @@ void TForm1::Button1Click() {
     SetSpeed();
     return;
   }
+  // Read the number first: a refused one must not cost the typed text.
+  PracNumber = gui::StrToInt(Edit1->Text());
   Memo2->hide();
   CheckBox2->setChecked(false);
   Label10->hide();
   CollapseChartPanel();
   Memo1->Clear();
 
-  PracNumber = gui::StrToInt(Edit1->Text());
   if (morse::IsPracticeNumber(PracNumber)) {
     PracHund = morse::PracticeHundred(PracNumber);
     // Every click reads its file again: the files may have been edited.

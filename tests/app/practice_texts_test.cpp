@@ -85,15 +85,18 @@ TEST_F(PracticeTextTest, QmSwitchesTheFastScaleAndNothingElse) {
   f.CspeedScrollbar->SetPosition(7);
   EXPECT_DOUBLE_EQ(f.Speed, 14);
 
-  for (const char* notSwitch : {"Qm", "QM", " qm"}) {
+  // Not the switch and not a number: refused before anything changes.
+  for (const char* notSwitch : {"Qm", "QM", " qm", "12x"}) {
     Open();
     form->Memo1->SetText("keep");
+    form->CheckBox2->setChecked(true);
     form->StatusBar1->SetSimpleText("status");
     Load(notSwitch);
     EXPECT_FALSE(form->FastFlag) << notSwitch;
     ASSERT_EQ(dialogs.errors.size(), 1) << notSwitch;
     EXPECT_EQ(dialogs.errors[0], QString("'%1' is not a valid integer value").arg(notSwitch));
-    EXPECT_EQ(form->Memo1->Text(), "");  // cleared before the number is read
+    EXPECT_EQ(form->Memo1->Text(), "keep");
+    EXPECT_TRUE(form->CheckBox2->isChecked());
     EXPECT_EQ(form->Edit1->Text(), notSwitch);
     EXPECT_EQ(form->StatusBar1->SimpleText(), "status");
     dialogs.errors.clear();
