@@ -54,6 +54,24 @@ TEST_F(CommandsTest, FontDialogChangesBothBoxesKeepingTheColour) {
   EXPECT_TRUE(f.edit2->font().underline());
 }
 
+TEST_F(CommandsTest, FontDialogOpensOnTheDrawnFontAndOkWithoutChangeKeepsIt) {
+  TForm1& f = *form;
+  gui::SetFontStyle(f.Memo1, gui::kBold);
+  const gui::StoredFont before = gui::GetStoredFont(f.Memo1);
+  const QFontInfo drawn(f.Memo1->font());
+  dialogs.font_keep = true;
+  f.Button4->click();
+  ASSERT_TRUE(dialogs.font_offered);
+  EXPECT_EQ(dialogs.font_offered->family(), drawn.family());
+  EXPECT_TRUE(QFontInfo(*dialogs.font_offered).fixedPitch());
+  EXPECT_EQ(dialogs.font_offered->pointSize(), 12);
+  EXPECT_TRUE(dialogs.font_offered->bold());
+  for (gui::Memo* box : {f.Memo1, f.edit2}) {
+    EXPECT_EQ(gui::GetStoredFont(box), (gui::StoredFont{"Consolas", 12, before.color, gui::kBold}));
+    EXPECT_EQ(QFontInfo(box->font()).family(), drawn.family());
+  }
+}
+
 TEST_F(CommandsTest, ConfirmingTheSubstituteKeepsTheStoredName) {
   TForm1& f = *form;
   dialogs.font_answer = QFont(QFontInfo(f.Memo1->font()).family(), 12);  // what Consolas is drawn with
