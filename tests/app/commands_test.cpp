@@ -36,6 +36,19 @@ TEST_F(CommandsTest, ClockArrowsStepByFourPointsAndTheLabelStaysLow) {
   EXPECT_EQ(gui::GetStoredFont(f.lbClock).size, -8);
 }
 
+TEST_F(CommandsTest, TheClockNeverGrowsOverItsCaption) {
+  TForm1& f = *form;
+  f.Timer3Timer();  // the time, not "Clock"
+  for (const int ups : {0, 1, 3, 4, 10}) {
+    gui::SetFontSize(f.lbClock, 32);
+    for (int i = 0; i < ups; ++i) f.SpinButton1->Up()->click();
+    f.Timer3Timer();
+    EXPECT_LE(f.lbClock->height(), 55) << ups;
+    EXPECT_LE(f.lbClock->geometry().bottom(), f.cbShowClock->y() - 1) << ups;
+    EXPECT_GT(f.lbClock->height(), 0) << ups;
+  }
+}
+
 TEST_F(CommandsTest, FontDialogChangesBothBoxesKeepingTheColour) {
   TForm1& f = *form;
   gui::SetFontColor(f.Memo1, 0x0000FF);  // red, from a settings file
