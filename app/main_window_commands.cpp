@@ -1,6 +1,9 @@
 // The main window's small commands: the text font and its size, the clock
 // size, Toggle Tone, Toggle Uppercase and Close.
 #include "app/main_window.h"
+
+#include <QFontInfo>
+
 #include "gui/error_report.h"
 #include "gui/fonts.h"
 #include "gui/pump.h"
@@ -28,6 +31,9 @@ void TForm1::ConnectCommandHandlers() {
 void TForm1::Button4Click() {
   const gui::StoredFont current = gui::GetStoredFont(Memo1);
   QFont font = gui::DrawnFont(current);
+  // Offer the face actually drawn: the dialog does not know a substituted
+  // name and would open on some other face.
+  font.setFamily(QFontInfo(font).family());
   if (!Dialogs().ChooseFont(font)) return;
   const gui::StoredFont chosen = gui::StoredFromChosen(font, current);
   gui::SetStoredFont(Memo1, chosen);

@@ -149,9 +149,10 @@ void TForm1::CreateControls() {
   QFont clockFont(QStringLiteral("Arial"), 32);
   clockFont.setBold(true);
   lbClock->setFont(clockFont);
-  lbClock->setMaximumHeight(55);
   gui::Place(lbClock, 354, 36);
   cbShowClock = MakeCheck("Show Clock", "", true, Panel1, 328, 78, 73, 15);
+  // However large its font, the clock ends above its caption.
+  lbClock->setMaximumHeight(cbShowClock->y() - lbClock->y());
   btnPause = MakeButton("Pause", "Pause and resume sending", Panel1, 400, 8, 57, 25);
   AbortButton = MakeButton("Abort/Show text", "Stop sending text, show sent portion", Panel1, 464, 8, 89, 25);
   Button4 = MakeButton("Font", "Change the font style in the main window", Panel1, 560, 8, 41, 25);

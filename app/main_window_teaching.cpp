@@ -113,8 +113,6 @@ void TForm1::LockTyping(bool locked, QWidget* except) {
 }
 
 void TForm1::TeachSendButtonClick() {
-  StatusBar1->SetSimpleText(
-      QStringLiteral("Type each character you hear, or wait:  Press <Stop Teach> button to stop."));
   Timer2->SetEnabled(true);
   try {
     Numusing = CharacterCount(StartNumEdit->Text());
@@ -134,6 +132,9 @@ void TForm1::TeachSendButtonClick() {
   ComputeErrorStats();
   UpdateErrorChart();
   TeachGoFlag = true;
+  // Only now, after the count was accepted, is anything sent.
+  StatusBar1->SetSimpleText(
+      QStringLiteral("Type each character you hear, or wait:  Press <Stop Teach> button to stop."));
   LockTyping(true);
   DisableKeepingFocus({TeachSendButton});
   UsingEdit->show();

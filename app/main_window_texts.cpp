@@ -11,6 +11,13 @@ namespace {
 // handles without stalling the window.
 constexpr qint64 kMaxTextFileBytes = 10 * 1024 * 1024;
 
+// A text file's bytes; a refusal for size names the limit, so the user knows
+// what would load.
+QByteArray ReadTextFileBytes(const QString& name) {
+  return gui::ReadFileBytes(name, kMaxTextFileBytes,
+                            QStringLiteral("File too large: texts of up to 10 MB can be loaded."));
+}
+
 // At most the first 4096 characters of a line, never half a surrogate pair.
 QString PracticeLine(const QStringList& lines, std::int32_t index) {
   if (index < 1 || index > lines.size()) return {};
@@ -38,18 +45,19 @@ void TForm1::Button1Click() {
     SetSpeed();
     return;
   }
+  // Read the number first: a refused one must not cost the typed text.
+  PracNumber = gui::StrToInt(Edit1->Text());
   Memo2->hide();
   CheckBox2->setChecked(false);
   Label10->hide();
   CollapseChartPanel();
   Memo1->Clear();
 
-  PracNumber = gui::StrToInt(Edit1->Text());
   if (morse::IsPracticeNumber(PracNumber)) {
     PracHund = morse::PracticeHundred(PracNumber);
     // Every click reads its file again: the files may have been edited.
     const QString name = gui::FromView(morse::PracticeFileName(PracHund));
-    const QStringList lines = gui::SplitLines(gui::DecodeText(gui::ReadFileBytes(name, kMaxTextFileBytes)));
+    const QStringList lines = gui::SplitLines(gui::DecodeText(ReadTextFileBytes(name)));
     Memo3->SetText(lines.join(QStringLiteral("\r\n")));
     PracIndex = morse::PracticeIndex(PracNumber);
     Memo1->SetText(PracticeLine(lines, PracIndex));
@@ -72,7 +80,7 @@ void TForm1::LoadFileClick() {
 
   const QString name = Dialogs().OpenFileName(QStringLiteral("."));
   if (!name.isEmpty()) {
-    const QString text = gui::DecodeText(gui::ReadFileBytes(name, kMaxTextFileBytes));
+    const QString text = gui::DecodeText(ReadTextFileBytes(name));
     Memo1->SetText(gui::SplitLines(text).join(QStringLiteral("\r\n")));
     Teachbutton->setEnabled(false);
   }

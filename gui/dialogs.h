@@ -50,6 +50,8 @@ class ScriptedDialogs : public Dialogs {
     return save_answer;
   }
   bool ChooseFont(QFont& font) override {
+    font_offered = font;
+    if (font_keep) return true;
     if (!font_answer) return false;
     font = *font_answer;
     return true;
@@ -66,6 +68,9 @@ class ScriptedDialogs : public Dialogs {
   int save_offers = 0;
   QStringList save_filters;
   std::optional<QFont> font_answer;
+  // Confirms the offered font unchanged, before font_answer.
+  bool font_keep = false;
+  std::optional<QFont> font_offered;
 };
 
 }  // namespace gui

@@ -1,5 +1,6 @@
 #include "gui/fonts.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFontInfo>
 #include <QStringList>
@@ -108,7 +109,10 @@ void SetStoredFont(QWidget* w, const StoredFont& f) {
   QPalette pal = w->palette();
   const QColor c = DrawnColor(f.color, QApplication::palette());
   pal.setColor(QPalette::Text, c);
-  pal.setColor(QPalette::WindowText, c);
+  // A text box passes its palette on to its scroll bars, whose arrows are
+  // drawn in the window-text colour: colour only its text. A label's text is
+  // window text.
+  if (!qobject_cast<QAbstractScrollArea*>(w)) pal.setColor(QPalette::WindowText, c);
   w->setPalette(pal);
 }
 

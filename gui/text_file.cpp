@@ -69,10 +69,12 @@ QString FromCp1252(const QByteArray& bytes) {
 
 std::string Native(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+[[noreturn]] void ThrowOpen(const QString& absolute, const QString& reason) {
+  throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(absolute, reason).toStdString());
+}
+
 [[noreturn]] void ThrowOpen(const QString& absolute, int error) {
-  throw EFileError(QStringLiteral("Cannot open file \"%1\". %2")
-                       .arg(absolute, QString::fromLocal8Bit(std::strerror(error)))
-                       .toStdString());
+  ThrowOpen(absolute, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 [[noreturn]] void ThrowCreate(const QString& absolute, int error) {
@@ -155,8 +157,12 @@ QString AbsolutePath(const QString& path) {
   return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-QByteArray ReadFileBytes(const QString& path, qint64 maxBytes) {
+QByteArray ReadFileBytes(const QString& path, qint64 maxBytes, const QString& tooLarge) {
   const QString absolute = AbsolutePath(path);
+  const auto throwTooLarge = [&] {
+    if (tooLarge.isEmpty()) ThrowOpen(absolute, EFBIG);
+    ThrowOpen(absolute, tooLarge);
+  };
   const int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) ThrowOpen(absolute, errno);
   struct stat st {};
@@ -167,7 +173,7 @@ QByteArray ReadFileBytes(const QString& path, qint64 maxBytes) {
     }
     if (maxBytes >= 0 && S_ISREG(st.st_mode) && st.st_size > maxBytes) {
       ::close(fd);
-      ThrowOpen(absolute, EFBIG);
+      throwTooLarge();
     }
   }
   QByteArray bytes;
@@ -185,7 +191,7 @@ QByteArray ReadFileBytes(const QString& path, qint64 maxBytes) {
     bytes.append(chunk, static_cast<qsizetype>(n));
     if (maxBytes >= 0 && bytes.size() > maxBytes) {
       ::close(fd);
-      ThrowOpen(absolute, EFBIG);
+      throwTooLarge();
     }
   }
   ::close(fd);

@@ -35,9 +35,9 @@ QByteArray EncodeLines(const QStringList& lines);
 QString AbsolutePath(const QString& path);
 
 // The file's bytes; throws EFileError "Cannot open file ..." when it cannot
-// be read, or when it is larger than maxBytes (-1: no limit), with
-// "File too large" as reason.
-QByteArray ReadFileBytes(const QString& path, qint64 maxBytes = -1);
+// be read, or when it is larger than maxBytes (-1: no limit), with tooLarge
+// as reason, "File too large" when that is empty.
+QByteArray ReadFileBytes(const QString& path, qint64 maxBytes = -1, const QString& tooLarge = {});
 QString ReadTextFile(const QString& path);
 QStringList ReadTextLines(const QString& path);
 

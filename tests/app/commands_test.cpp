@@ -36,6 +36,19 @@ TEST_F(CommandsTest, ClockArrowsStepByFourPointsAndTheLabelStaysLow) {
   EXPECT_EQ(gui::GetStoredFont(f.lbClock).size, -8);
 }
 
+TEST_F(CommandsTest, TheClockNeverGrowsOverItsCaption) {
+  TForm1& f = *form;
+  f.Timer3Timer();  // the time, not "Clock"
+  for (const int ups : {0, 1, 3, 4, 10}) {
+    gui::SetFontSize(f.lbClock, 32);
+    for (int i = 0; i < ups; ++i) f.SpinButton1->Up()->click();
+    f.Timer3Timer();
+    EXPECT_LE(f.lbClock->height(), 55) << ups;
+    EXPECT_LE(f.lbClock->geometry().bottom(), f.cbShowClock->y() - 1) << ups;
+    EXPECT_GT(f.lbClock->height(), 0) << ups;
+  }
+}
+
 TEST_F(CommandsTest, FontDialogChangesBothBoxesKeepingTheColour) {
   TForm1& f = *form;
   gui::SetFontColor(f.Memo1, 0x0000FF);  // red, from a settings file
@@ -52,6 +65,24 @@ TEST_F(CommandsTest, FontDialogChangesBothBoxesKeepingTheColour) {
   EXPECT_EQ(gui::GetStoredFont(f.edit2), expected);
   EXPECT_EQ(f.edit2->palette().color(QPalette::Text), QColor(255, 0, 0));
   EXPECT_TRUE(f.edit2->font().underline());
+}
+
+TEST_F(CommandsTest, FontDialogOpensOnTheDrawnFontAndOkWithoutChangeKeepsIt) {
+  TForm1& f = *form;
+  gui::SetFontStyle(f.Memo1, gui::kBold);
+  const gui::StoredFont before = gui::GetStoredFont(f.Memo1);
+  const QFontInfo drawn(f.Memo1->font());
+  dialogs.font_keep = true;
+  f.Button4->click();
+  ASSERT_TRUE(dialogs.font_offered);
+  EXPECT_EQ(dialogs.font_offered->family(), drawn.family());
+  EXPECT_TRUE(QFontInfo(*dialogs.font_offered).fixedPitch());
+  EXPECT_EQ(dialogs.font_offered->pointSize(), 12);
+  EXPECT_TRUE(dialogs.font_offered->bold());
+  for (gui::Memo* box : {f.Memo1, f.edit2}) {
+    EXPECT_EQ(gui::GetStoredFont(box), (gui::StoredFont{"Consolas", 12, before.color, gui::kBold}));
+    EXPECT_EQ(QFontInfo(box->font()).family(), drawn.family());
+  }
 }
 
 TEST_F(CommandsTest, ConfirmingTheSubstituteKeepsTheStoredName) {

@@ -85,15 +85,18 @@ TEST_F(PracticeTextTest, QmSwitchesTheFastScaleAndNothingElse) {
   f.CspeedScrollbar->SetPosition(7);
   EXPECT_DOUBLE_EQ(f.Speed, 14);
 
-  for (const char* notSwitch : {"Qm", "QM", " qm"}) {
+  // Not the switch and not a number: refused before anything changes.
+  for (const char* notSwitch : {"Qm", "QM", " qm", "12x"}) {
     Open();
     form->Memo1->SetText("keep");
+    form->CheckBox2->setChecked(true);
     form->StatusBar1->SetSimpleText("status");
     Load(notSwitch);
     EXPECT_FALSE(form->FastFlag) << notSwitch;
     ASSERT_EQ(dialogs.errors.size(), 1) << notSwitch;
     EXPECT_EQ(dialogs.errors[0], QString("'%1' is not a valid integer value").arg(notSwitch));
-    EXPECT_EQ(form->Memo1->Text(), "");  // cleared before the number is read
+    EXPECT_EQ(form->Memo1->Text(), "keep");
+    EXPECT_TRUE(form->CheckBox2->isChecked());
     EXPECT_EQ(form->Edit1->Text(), notSwitch);
     EXPECT_EQ(form->StatusBar1->SimpleText(), "status");
     dialogs.errors.clear();
@@ -175,17 +178,30 @@ TEST_F(PracticeTextTest, LoadAnyFileRefusesWhatItCannotRead) {
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
     ASSERT_TRUE(big.resize(10 * 1024 * 1024 + 1));  // sparse: no real disk used
   }
-  for (const QString& name : {Path("big.txt"), Path("missing.txt"), dir_.path()}) {
+  const struct {
+    QString name;
+    const char* reason;
+  } cases[] = {
+      {Path("big.txt"), "File too large: texts of up to 10 MB can be loaded."},
+      {Path("missing.txt"), "No such file or directory"},
+      {dir_.path(), "Is a directory"},
+  };
+  for (const auto& c : cases) {
     dialogs.errors.clear();
-    dialogs.open_answer = name;
+    dialogs.open_answer = c.name;
     f.LoadFile->click();
-    ASSERT_EQ(dialogs.errors.size(), 1) << name.toStdString();
-    EXPECT_TRUE(dialogs.errors[0].startsWith(QString("Cannot open file \"%1\". ").arg(name)));
+    EXPECT_EQ(dialogs.errors, QStringList{QString("Cannot open file \"%1\". %2").arg(c.name, c.reason)});
     EXPECT_EQ(f.Memo1->Text(), "keep");
     EXPECT_TRUE(f.Teachbutton->isEnabled());
     EXPECT_EQ(f.StatusBar1->SimpleText(), "Choose a test (ASCII) file to load");
   }
-  EXPECT_EQ(dialogs.errors[0], QString("Cannot open file \"%1\". Is a directory").arg(dir_.path()));
+  // A practice file over the limit is refused the same way.
+  ASSERT_TRUE(QFile::rename(Path("big.txt"), Path("P0")));
+  dialogs.errors.clear();
+  f.Edit1->SetText("3");
+  f.Button1->click();
+  EXPECT_EQ(dialogs.errors, QStringList{QString("Cannot open file \"%1\". File too large: texts of up to 10 MB "
+                                                "can be loaded.").arg(Path("P0"))});
   EXPECT_EQ(QDir::currentPath(), dir_.path());  // the dialog does not move the working directory
 }
 

@@ -2,6 +2,8 @@
 // at start-up and save at close, Reset Saved Settings, and their failures.
 #include <unistd.h>
 
+#include <QApplication>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "file_fixture.h"
@@ -87,6 +89,12 @@ TEST_F(SettingsTest, SaveThenLoadRestoresEveryControl) {
   EXPECT_EQ(g.Memo1->font().family(), "Ubuntu Mono");
   EXPECT_TRUE(g.edit2->font().strikeOut());
   EXPECT_EQ(g.Memo1->palette().color(QPalette::Text), QColor(255, 0, 0));
+  // Only the text takes the colour; the scroll bars' arrows keep theirs.
+  for (const QScrollBar* bar : {g.Memo1->verticalScrollBar(), g.edit2->horizontalScrollBar()}) {
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
+      EXPECT_EQ(bar->palette().color(role), QApplication::palette(bar).color(role)) << role;
+    }
+  }
   EXPECT_EQ(gui::GetStoredFont(g.lbClock).size, 40);
   EXPECT_EQ(g.StatusBar1->SimpleText(), "Saved Settings loaded and appplied.");
 }

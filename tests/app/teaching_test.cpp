@@ -401,6 +401,8 @@ TEST_F(TeachingTest, ABadCountIsShownForCorrection) {
   gui::Guarded([&] { f.TeachSendButtonClick(); });
   ASSERT_EQ(dialogs.errors, QStringList{"'2?zz' is not a valid integer value"});
   EXPECT_FALSE(f.TeachGoFlag);
+  EXPECT_EQ(f.StatusBar1->SimpleText(),  // nothing is sending yet
+            "Enter number of characters to start, then press <Start Sending> button.");
   EXPECT_TRUE(gui::Shown(f.StartNumEdit));
   EXPECT_TRUE(f.StartNumEdit->hasFocus());
   EXPECT_EQ(f.StartNumEdit->selectedText(), "2?zz");
