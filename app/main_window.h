@@ -20,6 +20,7 @@
 #include "morse/clock.h"
 #include "morse/random_source.h"
 #include "morse/trainer_state.h"
+#include "progress/journal.h"
 
 namespace sound {
 class TOutSound;
@@ -31,6 +32,8 @@ namespace gui {
 class CharHook;
 class BarChart;
 }
+class ProgressRecorder;
+class TFormProgress;
 
 // The working directory recorded at start-up; the help window finds its pages there.
 extern QString StartDir;
@@ -43,6 +46,9 @@ struct TrainerServices {
   morse::RandomSource* random = nullptr;
   // Makes the wave-out device for OutSound1; empty means PulseAudio.
   std::function<std::unique_ptr<platform::WaveOutDevice>()> wave_out;
+  // Opens the learner's journal; empty means "Progress.db" in the working
+  // directory.
+  std::function<std::unique_ptr<progress::Journal>(progress::Reporter)> journal;
 };
 
 // A radio group: a captioned frame of exclusive items.
@@ -268,4 +274,17 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   // A teaching character is being sent, and a right answer came meanwhile.
   bool sounding_ = false;
   bool answered_while_sounding_ = false;
+
+  // --- the learner's journal and the Progress window (main_window_progress.cpp)
+ public:
+  void Progress1Click();
+  // Fills Memo1 with random groups of chars, as Generate String would.
+  void DrillConfusions(const std::u16string& chars);
+  QAction* Progress1 = nullptr;
+  TFormProgress* FormProgress = nullptr;
+  std::unique_ptr<ProgressRecorder> Recorder;  // present from start-up on
+
+ private:
+  void OpenProgressJournal();
+  void RefreshProgress();
 };

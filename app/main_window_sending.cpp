@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "app/main_window.h"
+#include "app/progress_recorder.h"
 #include "gui/error_report.h"
 #include "gui/pump.h"
 #include "morse/convert.h"
@@ -98,7 +99,9 @@ void TForm1::SendbuttonClick() {
   AbortButton->setEnabled(true);
   StatusBar1->SetSimpleText(QString());
   if (cbRecordOutput->isChecked()) StartOutputRecording();
+  if (Recorder) Recorder->RunBegin();
   SendText();
+  if (Recorder) Recorder->RunEnd();
   if (cbRecordOutput->isChecked()) StopOutputRecording();
   Timer1->SetEnabled(false);
 }

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "app/main_window.h"
+#include "app/progress_recorder.h"
 #include "gui/bar_chart.h"
 #include "gui/char_hook.h"
 #include "gui/error_report.h"
@@ -133,6 +134,7 @@ void TForm1::FormCreate() {
 
   Memo3->Clear();
   LoadSettingsAtStartup();
+  OpenProgressJournal();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -147,4 +149,5 @@ void TForm1::FormClose() {
   closing_ = true;
   SendFlag = false;
   SaveSettingsOnClose();
+  if (Recorder) Recorder->SessionEnd();
 }

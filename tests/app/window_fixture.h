@@ -14,6 +14,7 @@
 #include "morse/clock.h"
 #include "morse/random_source.h"
 #include "platform/test_wave_out.h"
+#include "progress/journal.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -61,6 +62,10 @@ class WindowTest : public ::testing::Test {
     services.wave_out = [holder]() -> std::unique_ptr<platform::WaveOutDevice> {
       return std::move(*holder);
     };
+    // The learner's journal stays in memory unless a test names a file.
+    services.journal = [this](progress::Reporter report) {
+      return progress::OpenJournal(journal_path, std::move(report));
+    };
     clock.Set(1'000'000);
     form = std::make_unique<TForm1>(std::move(services));
   }
@@ -77,6 +82,7 @@ class WindowTest : public ::testing::Test {
   morse::ManualClock clock;
   ScriptedRandom random;
   std::unique_ptr<TForm1> form;
+  QString journal_path = QStringLiteral(":memory:");
 
  private:
   platform::TestWaveOut* device_ = nullptr;
