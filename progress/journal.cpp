@@ -85,7 +85,7 @@ class SqliteJournal : public Journal {
   ~SqliteJournal() override { CloseConnection(); }
 
   void Open() {
-    if (!TryOpen() || !damaged_) return;
+    if (TryOpen() || !damaged_) return;
     // A damaged file is set aside, never written over, and a fresh one begun.
     const QString reason = damaged_reason_;
     const QString aside = SetAside();
