@@ -63,6 +63,7 @@ CREATE TABLE IF NOT EXISTS answers(
   reaction_ms INTEGER);
 CREATE INDEX IF NOT EXISTS answers_by_session ON answers(session_id);
 CREATE INDEX IF NOT EXISTS answers_by_time ON answers(utc_ms);
+CREATE INDEX IF NOT EXISTS answers_by_character ON answers(sent, outcome, reaction_ms);
 CREATE TABLE IF NOT EXISTS send_runs(
   id INTEGER PRIMARY KEY,
   start_utc_ms INTEGER NOT NULL,

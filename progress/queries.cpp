@@ -78,17 +78,27 @@ std::vector<CharacterFigures> CharacterStats(const QSqlDatabase& db, Scope scope
     f.answers += q.value(1).toInt();
     f.right_at_once += q.value(2).toInt();
   }
-  // The median: the middle value, or the mean of the middle two.
-  q.exec(QStringLiteral(
-             "WITH r AS (SELECT a.sent AS sent, a.reaction_ms AS ms, "
-             "ROW_NUMBER() OVER (PARTITION BY a.sent ORDER BY a.reaction_ms) AS rn, "
-             "COUNT(*) OVER (PARTITION BY a.sent) AS n "
-             "FROM answers a WHERE %1 AND a.outcome = 0 AND a.reaction_ms IS NOT NULL) "
-             "SELECT sent, AVG(ms) FROM r WHERE rn IN ((n + 1) / 2, (n + 2) / 2) GROUP BY sent")
-             .arg(Where(scope)));
-  while (q.next()) {
-    const auto it = by_char.find(Lower(FirstChar(q.value(0))));
-    if (it != by_char.end()) it->second.median_reaction_ms = q.value(1).toDouble();
+  // The median: the middle value, or the mean of the middle two, each found
+  // by its rank in the index of reaction times per character.
+  QSqlQuery count(db);
+  count.prepare(QStringLiteral("SELECT COUNT(*) FROM answers a WHERE a.sent = ? AND a.outcome = 0 AND "
+                               "a.reaction_ms IS NOT NULL AND %1")
+                    .arg(Where(scope)));
+  QSqlQuery middle(db);
+  middle.prepare(QStringLiteral("SELECT AVG(ms) FROM (SELECT a.reaction_ms AS ms FROM answers a WHERE a.sent = ? AND "
+                                "a.outcome = 0 AND a.reaction_ms IS NOT NULL AND %1 ORDER BY a.reaction_ms "
+                                "LIMIT ? OFFSET ?)")
+                     .arg(Where(scope)));
+  for (auto& [ch, f] : by_char) {
+    const QString sent(QChar(f.ch));
+    count.addBindValue(sent);
+    if (!count.exec() || !count.next()) continue;
+    const int n = count.value(0).toInt();
+    if (n == 0) continue;
+    middle.addBindValue(sent);
+    middle.addBindValue(n % 2 ? 1 : 2);
+    middle.addBindValue((n - 1) / 2);
+    if (middle.exec() && middle.next()) f.median_reaction_ms = middle.value(0).toDouble();
   }
   std::vector<CharacterFigures> out;
   for (const auto& [ch, f] : by_char) out.push_back(f);
