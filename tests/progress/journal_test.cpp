@@ -226,3 +226,36 @@ TEST_F(JournalTest, AReadOnlyFolderGivesOneMessageAndLeavesTheFileAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(JournalTest, ACrashLosesNothingWrittenAndLeavesNoLockBehind) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child runs the test program afresh, with a folder of its own: it is
+  // told where this test's journal lies.
+  // (It runs this test up to here too, so only the first run names it.)
+  if (qEnvironmentVariableIsEmpty("JOURNAL_UNDER_TEST")) qputenv("JOURNAL_UNDER_TEST", QFile::encodeName(path));
+  EXPECT_DEATH(
+      {
+        dir.remove();  // the child's own, unused
+        path = QFile::decodeName(qgetenv("JOURNAL_UNDER_TEST"));
+        auto j = Open();
+        Fill(*j);
+        j->Database();  // every answer handed over has been written
+        j->RecordAnswer({1300, u'r', u"r", progress::Outcome::RightAtOnce, 8, 1});
+        std::abort();
+      },
+      "");
+  qunsetenv("JOURNAL_UNDER_TEST");
+  auto j = Open();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+  // At most the answer in flight is gone.
+  const int answers = Rows(j->Database(), "answers");
+  EXPECT_GE(answers, 2);
+  EXPECT_LE(answers, 3);
+  EXPECT_EQ(Rows(j->Database(), "send_runs"), 1);
+  Fill(*j);
+  EXPECT_EQ(Rows(j->Database(), "send_runs"), 2);
+}
+
+}  // namespace
