@@ -82,6 +82,7 @@ void BM_SendTextOnPulseAudio(benchmark::State& state) {
   gui::ScriptedDialogs dialogs;
   TrainerServices services;
   services.dialogs = &dialogs;
+  services.journal = [](progress::Reporter report) { return progress::OpenJournal(":memory:", std::move(report)); };
   TForm1 form(std::move(services));
   if (!dialogs.errors.isEmpty()) {
     state.SkipWithError(("no sound server: " + dialogs.errors.first().toStdString()).c_str());

@@ -57,6 +57,7 @@ void SetBars(QChart* chart, const QStringList& labels, const QList<qreal>& value
   x->append(labels);
   auto* y = new QValueAxis;
   y->setRange(0, top);
+  y->applyNiceNumbers();
   y->setLabelFormat(QStringLiteral("%.0f"));
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
@@ -100,7 +101,6 @@ void ConfusionMap::paintEvent(QPaintEvent*) {
   f.setPixelSize(std::clamp(int(std::min(cw, ch) * 0.7), 7, 13));
   p.setFont(f);
   p.setPen(palette().text().color());
-  p.drawText(QRect(0, 0, margin, margin), Qt::AlignCenter, QStringLiteral("\u2193/\u2192"));
   for (int c = 0; c < columns_.size(); ++c) {
     p.drawText(QRectF(margin + c * cw, 0, cw, margin), Qt::AlignCenter, Shown(columns_[c].unicode()));
   }
@@ -155,11 +155,16 @@ TFormProgress::TFormProgress(progress::Journal* journal, gui::Dialogs& dialogs, 
   HeatMap = new ConfusionMap(confusions);
   TopPairs = new QListWidget(confusions);
   TopPairs->setMaximumWidth(300);
+  auto* caption = new QLabel(QStringLiteral("Rows: the character sent. Columns: the key you typed for it."),
+                             confusions);
+  auto* mapColumn = new QVBoxLayout;
+  mapColumn->addWidget(caption);
+  mapColumn->addWidget(HeatMap, 1);
   auto* side = new QVBoxLayout;
   side->addWidget(new QLabel(QStringLiteral("Most confused:"), confusions));
   side->addWidget(TopPairs, 1);
   auto* confusionsLayout = new QHBoxLayout(confusions);
-  confusionsLayout->addWidget(HeatMap, 1);
+  confusionsLayout->addLayout(mapColumn, 1);
   confusionsLayout->addLayout(side);
   Tabs->addTab(confusions, QStringLiteral("Confusions"));
 
@@ -273,8 +278,13 @@ void TFormProgress::ShowSessions(const QSqlDatabase& db) {
   }
   RatingChart->addSeries(rating);
   RatingChart->addSeries(inUse);
+  // Whole session numbers only, about ten of them however many sessions.
+  const double n = std::max<double>(1, sessions.size());
   auto* x = new QValueAxis;
-  x->setRange(sessions.size() > 1 ? 1 : 0, std::max<double>(2, sessions.size()));
+  x->setRange(0.5, n + 0.5);
+  x->setTickType(QValueAxis::TicksDynamic);
+  x->setTickAnchor(1);
+  x->setTickInterval(std::max(1.0, std::ceil(n / 10)));
   x->setLabelFormat(QStringLiteral("%d"));
   x->setTitleText(QStringLiteral("Session"));
   auto* y = new QValueAxis;
