@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "app/progress_recorder.h"
+#include "file_fixture.h"
 #include "windows/progress_window.h"
 #include "window_fixture.h"
 
@@ -272,6 +273,28 @@ TEST_F(ProgressTest, AJournalThatCannotBeUsedGivesOneMessageAndTeachingGoesOn) {
       EXPECT_EQ(Bytes(journal_path), before);
     }
   }
+}
+
+TEST_F(FileWindowTest, RunsOfPracticeTextsAndFilesSayWhichTheyWere) {
+  TForm1& f = *form;
+  QByteArray p0;
+  for (int i = 0; i < 100; ++i) p0 += "TEXT " + QByteArray::number(i) + "\r\n";
+  Write("P0", p0);
+  Write("notes.txt", "CQ\r\nDE\r\n");
+  f.Edit1->SetText("17");
+  f.Button1Click();
+  f.SendbuttonClick();
+  dialogs.open_answer = Path("notes.txt");
+  f.LoadFileClick();
+  f.SendbuttonClick();
+  QSqlQuery q(f.Recorder->Journal().Database());
+  ASSERT_TRUE(q.exec("SELECT source, practice_number FROM send_runs ORDER BY id"));
+  ASSERT_TRUE(q.next());
+  EXPECT_EQ(q.value(0).toString(), "practice");
+  EXPECT_EQ(q.value(1).toInt(), 17);
+  ASSERT_TRUE(q.next());
+  EXPECT_EQ(q.value(0).toString(), "file");
+  EXPECT_TRUE(q.value(1).isNull());
 }
 
 }  // namespace
