@@ -114,6 +114,7 @@ void TForm1::SendbuttonClick() {
   if (Recorder) Recorder->RunBegin();
   SendText();
   if (Recorder) Recorder->RunEnd();
+  RefreshProgress();
   if (cbRecordOutput->isChecked()) StopOutputRecording();
   Timer1->SetEnabled(false);
 }
