@@ -2,6 +2,7 @@
 // the clock. The loop itself is the engine's; the window supplies its text,
 // its progress box, its controls and the sound.
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 #include <QTime>
 #include <initializer_list>
 
@@ -112,10 +113,13 @@ void TForm1::SendbuttonClick() {
   StatusBar1->SetSimpleText(QString());
   if (cbRecordOutput->isChecked()) StartOutputRecording();
   if (Recorder) Recorder->RunBegin();
-  SendText();
+  {
+    const QScopedValueRollback<bool> running(in_send_run_, true);
+    SendText();
+  }
   if (Recorder) Recorder->RunEnd();
   RefreshProgress();
-  if (cbRecordOutput->isChecked()) StopOutputRecording();
+  StopOutputRecording();
   Timer1->SetEnabled(false);
 }
 
@@ -199,8 +203,3 @@ void TForm1::Timer3Timer() {
   lbClock->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
   lbClock->adjustSize();  // the label sizes itself to its text, at most 55 high
 }
-
-// Recording of the sound output arrives with the recording window; until
-// then Record Output records nothing.
-void TForm1::StartOutputRecording() {}
-void TForm1::StopOutputRecording() {}

@@ -60,6 +60,7 @@ TForm1::TForm1(TrainerServices services, QWidget* parent)
 TForm1::~TForm1() {
   closing_ = true;
   SendFlag = false;
+  if (Recorder) Recorder->SessionEnd();
   hook_.reset();
   gui::SetErrorDialogs(nullptr);
 }
@@ -88,6 +89,7 @@ void TForm1::ConnectHandlers() {
   ConnectTextHandlers();
   ConnectCommandHandlers();
   ConnectWindowHandlers();
+  ConnectRecordingHandlers();
 }
 
 void TForm1::FormCreate() {
@@ -168,5 +170,6 @@ void TForm1::FormClose() {
   closing_ = true;
   SendFlag = false;
   SaveSettingsOnClose();
-  if (Recorder) Recorder->SessionEnd();
+  // A session ends with the program, not while the user stays to save.
+  if (Recorder && !keep_open_) Recorder->SessionEnd();
 }

@@ -33,8 +33,14 @@ inline std::string TestSink() {
   return sink != nullptr && *sink != '\0' ? sink : "marlowick_null";
 }
 
+// __FILE__ is relative to the build folder, not to where tests run: the
+// build says where the script is.
 inline std::filesystem::path DaemonScript() {
+#ifdef MARLOWICK_PULSE_DAEMON_SCRIPT
+  return MARLOWICK_PULSE_DAEMON_SCRIPT;
+#else
   return std::filesystem::path(__FILE__).parent_path() / "pulse-daemon.sh";
+#endif
 }
 
 // Sets (or with nullopt unsets) a variable for the scope's life.
