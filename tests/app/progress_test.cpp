@@ -94,6 +94,28 @@ TEST_F(ProgressTest, AScriptedSessionLeavesExactlyTheExpectedRows) {
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM answers"), QStringList{"4"});
 }
 
+TEST_F(ProgressTest, ClosingTheProgramMidSessionKeepsTheSessionAndItsLastAnswer) {
+  QTemporaryDir dir;
+  journal_path = dir.filePath("Progress.db");
+  Open();
+  Show();
+  StartTeaching("1");
+  form->Timer2Timer();
+  Key('q');
+  form->close();
+  form.reset();
+  auto journal = progress::OpenJournal(journal_path, nullptr);
+  QSqlQuery q(journal->Database());
+  ASSERT_TRUE(q.exec("SELECT s.end_utc_ms IS NOT NULL, s.in_use, a.keys, a.outcome FROM sessions s "
+                     "JOIN answers a ON a.session_id = s.id"));
+  ASSERT_TRUE(q.next());
+  EXPECT_EQ(q.value(0).toInt(), 1);
+  EXPECT_EQ(q.value(1).toInt(), 1);
+  EXPECT_EQ(q.value(2).toString(), "q");
+  EXPECT_EQ(q.value(3).toInt(), 0);
+  EXPECT_FALSE(q.next());
+}
+
 TEST_F(ProgressTest, SendTextRunsAreRecordedWithWhereTheirTextCameFrom) {
   TForm1& f = *form;
   f.Memo1->SetText("E E");
