@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,13 +55,25 @@ class SampleWriter {
 // Line breaks (LF, CR or CR LF) as CR LF, the way the main text box holds
 // them; a final line break stays.
 std::u16string NormalizeLineBreaks(std::u16string_view text);
+// The same in the string's own storage, for texts too long to copy; also
+// for UTF-8, where line breaks are single bytes too.
+void NormalizeLineBreaksInPlace(std::u16string& text);
+void NormalizeLineBreaksInPlace(std::string& utf8);
 
 // Renders text, whose line breaks are already CR LF, with the Send Text loop.
 // Validates the options first; errors from the writer propagate.
 void RenderText(std::u16string_view text, const RenderOptions& options, SampleWriter& out);
 
-// How many samples RenderText gives for text, found without producing them.
-std::int64_t CountTextSamples(std::u16string_view text, const RenderOptions& options);
+// How many samples RenderText gives for text, found without producing them;
+// -1 as soon as the count passes limit.
+std::int64_t CountTextSamples(
+    std::u16string_view text, const RenderOptions& options,
+    std::int64_t limit = std::numeric_limits<std::int64_t>::max());
+
+// The characters of text that Send Text passes over without a sound because
+// the code table has nothing for them, with how often each occurs. Line
+// breaks, blanks and the pause mark "|" are not among them.
+std::map<char16_t, std::int64_t> UnsendableCharacters(std::u16string_view text);
 
 // The same into memory.
 std::vector<std::int16_t> RenderTextSamples(std::u16string_view text, const RenderOptions& options);

@@ -4,16 +4,18 @@
 # private daemon with a null sink (see tests/pulse/pulse-daemon.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" --tests
 
 jobs=$(nproc)
 
-cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMARLOWICK_TESTS=ON -DMARLOWICK_BENCH=ON
 cmake --build "$top/build" -j "$jobs"
 ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+"$top/scripts/check-package.sh" "$top/build"
 
 cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_COMPILER=clang++ -DMARLOWICK_SANITIZE=ON -DMARLOWICK_BENCH=OFF -DMARLOWICK_FUZZ=ON
+  -DCMAKE_CXX_COMPILER=clang++ -DMARLOWICK_SANITIZE=ON -DMARLOWICK_TESTS=ON -DMARLOWICK_BENCH=OFF -DMARLOWICK_FUZZ=ON
 cmake --build "$top/build-sanitize" -j "$jobs"
 
 # A short fuzzing run over every input a user can hand the program; the

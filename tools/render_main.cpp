@@ -1,5 +1,5 @@
-// marlowick-render: a text file (UTF-8) to the WAV file of the Morse that the
-// trainer's Send Text plays for it.
+// marlowick-render: a text file (UTF-8) to the audio file of the Morse that
+// the trainer's Send Text plays for it.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -12,11 +12,18 @@
 #include <string_view>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <map>
 
 #include "morse/convert.h"
 #include "morse/render.h"
 #include "record/file_stream.h"
+#include "tools/output_file.h"
+#include "tools/render_encoded.h"
 #include "tools/render_wav.h"
 
 namespace {
@@ -26,8 +33,9 @@ constexpr char kProgram[] = "marlowick-render";
 void PrintUsage(std::ostream& out) {
   out << "Usage: " << kProgram << " [options] -o OUTPUT [INPUT]\n"
       << "Renders a UTF-8 text (from INPUT, or standard input when INPUT is missing or \"-\")\n"
-      << "as Morse code into a 16-bit mono 44100 Hz WAV file, exactly as the trainer's\n"
-      << "Send Text plays it.\n\n"
+      << "as Morse code into a mono 44100 Hz audio file, exactly as the trainer's Send Text\n"
+      << "plays it: 16-bit WAV, or FLAC, Ogg Vorbis, Opus (resampled to 48 kHz), MP3 or\n"
+      << "RF64 WAV, chosen by the output file's extension or --format.\n\n"
       << "  -c, --wpm N         character speed, words per minute (1..100, default 12)\n"
       << "  -t, --farnsworth N  text speed with Farnsworth spacing (1..100, default 5);\n"
       << "                      at or above the character speed all is sent at N\n"
@@ -35,8 +43,14 @@ void PrintUsage(std::ostream& out) {
       << "      --rise N        rise and fall time in ms (1..50, default 5)\n"
       << "      --harmonics N   odd harmonics added to the sine (0..3, default 1)\n"
       << "      --square        square wave (every non-zero table entry to +1 or -1)\n"
-      << "  -o, --output FILE   the WAV file to write, \"-\" for standard output\n"
-      << "  -h, --help          this text\n";
+      << "  -o, --output FILE   the file to write, \"-\" for standard output\n"
+      << "  -f, --format NAME   wav, rf64, flac, ogg, opus or mp3 (default: by the\n"
+      << "                      extension of FILE, WAV when it names none of them)\n"
+      << "  -q, --quality N     ogg, opus and mp3: 0 (smallest) to 10 (best)\n"
+      << "      --quiet         no progress bar and no summary\n"
+      << "  -h, --help          this text\n\n"
+      << "A WAV file holds at most about 13.5 hours at 44100 Hz; RF64 and the compressed\n"
+      << "formats have no such limit. Line breaks at the end of the text are not sent.\n";
 }
 
 struct UsageError {
@@ -47,6 +61,9 @@ struct Arguments {
   morse::RenderOptions options;
   std::optional<std::string> output;
   std::string input = "-";
+  std::optional<render::Format> format;
+  std::optional<std::int32_t> quality;
+  bool quiet = false;
   bool help = false;
 };
 
@@ -107,6 +124,18 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (arg == "-o" || arg == "--output") {
       args.output = value();
       if (args.output->empty()) throw UsageError{"empty output file name"};
+    } else if (arg == "-f" || arg == "--format") {
+      const std::string name = value();
+      args.format = render::FormatByName(name);
+      if (!args.format) {
+        throw UsageError{"unknown format '" + name + "' (expected one of " +
+                         render::kFormatNames + ")"};
+      }
+    } else if (arg == "-q" || arg == "--quality") {
+      args.quality = ParseNumber(arg, value(), render::kQualityRange);
+    } else if (arg == "--quiet") {
+      flag();
+      args.quiet = true;
     } else if (arg == "-h" || arg == "--help") {
       flag();
       args.help = true;
@@ -119,6 +148,10 @@ Arguments ParseArguments(int argc, char** argv) {
 
 std::string ReadAll(std::FILE* in, const std::string& name) {
   std::string text;
+  // A file's size is known: one allocation instead of doubling growth.
+  if (struct stat st {}; ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode)) {
+    text.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buffer[65536];
   std::size_t n = 0;
   while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
@@ -156,6 +189,89 @@ void WriteStdout(std::u16string_view text, const morse::RenderOptions& options) 
   out.Close();
 }
 
+// The same file, as far as the system can tell: a link or another name of
+// the input counts too.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && S_ISREG(sa.st_mode) &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string Clock(double seconds) {
+  const auto total = static_cast<std::int64_t>(seconds);
+  char text[48];
+  if (total >= 3600) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(total / 3600),
+                  static_cast<long long>(total / 60 % 60), static_cast<long long>(total % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(total / 60),
+                  static_cast<long long>(total % 60));
+  }
+  return text;
+}
+
+std::string Bytes(double bytes) {
+  char text[32];
+  if (bytes >= 1e9) {
+    std::snprintf(text, sizeof text, "%.2f GB", bytes / 1e9);
+  } else if (bytes >= 1e6) {
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f kB", bytes / 1e3);
+  }
+  return text;
+}
+
+// A bar on standard error, redrawn in place; only for a terminal.
+class ProgressBar {
+ public:
+  void operator()(std::int64_t done, std::int64_t total) {
+    const double part = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1;
+    const int filled = static_cast<int>(part * kWidth);
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kWidth, '.');
+    std::fprintf(stderr, "\r[%s] %3d%%  %s of %s", bar.c_str(), static_cast<int>(part * 100),
+                 Clock(static_cast<double>(done) / morse::kRenderSampRate).c_str(),
+                 Clock(static_cast<double>(total) / morse::kRenderSampRate).c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+  void Clear() {
+    if (drawn_) std::fprintf(stderr, "\r\033[K");
+    drawn_ = false;
+  }
+
+ private:
+  static constexpr int kWidth = 30;
+  bool drawn_ = false;
+};
+
+std::string Describe(char16_t c) {
+  switch (c) {
+    case u'\t':
+      return "tab";
+    default:
+      break;
+  }
+  char text[16];
+  if (c < 0x20 || c == 0x7F) {
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+  }
+  std::snprintf(text, sizeof text, "U+%04X ", static_cast<unsigned>(c));
+  return std::string(text) + "'" + morse::ToUtf8(std::u16string(1, c)) + "'";
+}
+
+void ReportUnsendable(const std::map<char16_t, std::int64_t>& found) {
+  if (found.empty()) return;
+  std::string list;
+  for (const auto& [c, n] : found) {
+    if (!list.empty()) list += ", ";
+    list += Describe(c) + " (" + std::to_string(n) + "x)";
+  }
+  std::cerr << kProgram << ": not sent, as Morse has no code for them: " << list << "\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,21 +283,86 @@ int main(int argc, char** argv) {
       return std::cout.flush() ? 0 : 1;
     }
     if (!args.output) throw UsageError{"no output file given (-o FILE, or -o - for standard output)"};
+    if (!args.format) args.format = render::FormatByExtension(*args.output);
+    if (!args.format) args.format = render::Format::kWav;
+    if (args.quality && !render::HasQuality(*args.format)) {
+      throw UsageError{std::string("--quality does not apply to ") +
+                       render::FormatName(*args.format) + ", which is lossless"};
+    }
   } catch (const UsageError& e) {
     std::cerr << kProgram << ": " << e.message << "\n"
               << "Try '" << kProgram << " --help' for more information.\n";
     return 2;
   }
 
+  render::RemoveTemporaryFileOnSignals();
+  const std::string& output = *args.output;
+  const bool toStdout = output == "-";
   try {
-    std::string raw = ReadInput(args.input);
-    std::string_view body = raw;
-    if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);  // a UTF-8 byte order mark
-    const std::u16string text = morse::NormalizeLineBreaks(morse::FromUtf8(body));
-    if (*args.output == "-") {
-      WriteStdout(text, args.options);
-    } else {
-      render::RenderWaveFile(*args.output, text, args.options);
+    if (!toStdout) {
+      if (args.input != "-" && SameFile(args.input, output)) {
+        throw std::runtime_error("the output file \"" + output +
+                                 "\" is the input file; choose another name");
+      }
+      render::CheckWritable(output);
+    }
+    // Line breaks are made CR LF in the UTF-8 bytes, before the text
+    // doubles in size as UTF-16, so no UTF-16 copy of a long text is made.
+    std::u16string text;
+    {
+      std::string raw = ReadInput(args.input);
+      const std::size_t bom = raw.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a byte order mark
+      // A text file's last line ends in a line break; sent, it would only add
+      // a word gap of silence at the end.
+      while (raw.size() > bom && (raw.back() == '\n' || raw.back() == '\r')) raw.pop_back();
+      morse::NormalizeLineBreaksInPlace(raw);
+      text = morse::FromUtf8(std::string_view(raw).substr(bom));
+    }
+
+    const bool showBar = !args.quiet && ::isatty(STDERR_FILENO) == 1;
+    ProgressBar bar;
+    render::Progress progress;
+    if (showBar) progress = [&bar](std::int64_t done, std::int64_t total) { bar(done, total); };
+
+    const auto start = std::chrono::steady_clock::now();
+    std::int64_t samples = 0;
+    const render::Progress counting = [&](std::int64_t done, std::int64_t total) {
+      samples = done;
+      if (progress) progress(done, total);
+    };
+    try {
+      if (*args.format == render::Format::kWav) {
+        if (toStdout) {
+          WriteStdout(text, args.options);
+          samples = render::WaveSampleCount(text, args.options);
+        } else {
+          render::RenderWaveFile(output, text, args.options, render::kMaxWaveDataBytes, counting);
+        }
+      } else {
+        render::RenderEncodedFile(output, text, args.options, *args.format, args.quality,
+                                  counting);
+      }
+    } catch (...) {
+      bar.Clear();
+      throw;
+    }
+    bar.Clear();
+    // After the render, so that a refused text is not walked once more.
+    ReportUnsendable(morse::UnsendableCharacters(text));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!args.quiet) {
+      const double audio = static_cast<double>(samples) / morse::kRenderSampRate;
+      std::string where = toStdout ? "standard output" : "\"" + output + "\"";
+      std::string size;
+      if (struct stat st {}; !toStdout && ::stat(output.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        size = ", " + Bytes(static_cast<double>(st.st_size));
+      }
+      char speed[64];
+      std::snprintf(speed, sizeof speed, "in %.2f s, %.0fx real time", seconds,
+                    seconds > 0 ? audio / seconds : 0.0);
+      std::cerr << kProgram << ": " << where << ": " << Clock(audio) << " of "
+                << render::FormatName(*args.format) << size << ", " << speed << "\n";
     }
   } catch (const std::exception& e) {
     std::cerr << kProgram << ": " << e.what() << "\n";
@@ -189,3 +370,4 @@ int main(int argc, char** argv) {
   }
   return 0;
 }
+

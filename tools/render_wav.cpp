@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "record/file_stream.h"
+#include "tools/output_file.h"
 
 namespace render {
 
@@ -80,32 +81,18 @@ class SizedHeader final : public record::MemoryStream {
   std::int64_t imageSize_;
 };
 
-[[noreturn]] void ThrowFileError(const std::string& path, int error) {
-  throw std::system_error(error, std::generic_category(), "cannot write \"" + path + "\"");
-}
-
 // The header, then the samples: the stream only ever moves forward.
 void WriteWave(std::u16string_view text, const morse::RenderOptions& options,
-               record::Stream& out, std::int64_t samples) {
+               record::Stream& out, std::int64_t samples, const Progress& progress = {}) {
   SizedHeader header(record::kWaveHeaderBytes + 2 * samples);
   record::TWaveImage image(header);
   image.InitHeader(MonoPcmFormat());
   image.CorretHeader();
   out.Write(header.Bytes().data(), header.Bytes().size());
   WaveDataWriter writer(out, samples);
-  morse::RenderText(text, options, writer);
+  ProgressWriter tap(writer, samples, progress);
+  morse::RenderText(text, options, tap);
   writer.Finish();
-}
-
-// Writes into something that is not a regular file, in order, as it may
-// not seek.
-void WriteWaveInto(const std::string& path, std::u16string_view text,
-                   const morse::RenderOptions& options, std::int64_t samples) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) ThrowFileError(path, errno);
-  record::FileStream out(fd, path, record::FileStream::Mode::kSequential);
-  WriteWave(text, options, out, samples);
-  out.Close();
 }
 
 }  // namespace
@@ -124,13 +111,15 @@ record::WaveFormatEx MonoPcmFormat() {
 
 std::int64_t WaveSampleCount(std::u16string_view text, const morse::RenderOptions& options,
                              std::int64_t maxDataBytes) {
-  // Counting costs a few percent of rendering and refuses an over-long
-  // sound before anything is written.
-  const std::int64_t samples = morse::CountTextSamples(text, options);
+  // Counting stops at the limit, so an over-long text is refused at once
+  // and before anything is written.
   const std::int64_t limit = std::min(maxDataBytes, kMaxWaveDataBytes);
-  if (samples > limit / 2) {
-    throw std::length_error("the sound is too long for a WAV file (" + std::to_string(samples) +
-                            " samples, " + std::to_string(limit / 2) + " at most)");
+  const std::int64_t samples = morse::CountTextSamples(text, options, limit / 2);
+  if (samples < 0) {
+    throw std::length_error("the sound is too long for a WAV file (more than " +
+                            std::to_string(limit / 2) +
+                            " samples); choose RF64 (--format rf64) or a compressed format such "
+                            "as FLAC, which have no such limit");
   }
   return samples;
 }
@@ -157,46 +146,42 @@ void RenderWaveInOrder(std::u16string_view text, const morse::RenderOptions& opt
 }
 
 void RenderWaveFile(const std::string& path, std::u16string_view text,
-                    const morse::RenderOptions& options, std::int64_t maxDataBytes) {
+                    const morse::RenderOptions& options, std::int64_t maxDataBytes,
+                    const Progress& progress) {
   const std::int64_t samples = WaveSampleCount(text, options, maxDataBytes);
-  std::string target = path;
-  mode_t mode = 0;
-  if (struct stat st {}; ::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) ThrowFileError(path, EISDIR);
-    if (!S_ISREG(st.st_mode)) {
-      // A device or a named pipe: a rename would put a file in its place.
-      WriteWaveInto(path, text, options, samples);
-      return;
-    }
-    // Replace what a link points to, not the link, and keep who may read it.
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-    mode = st.st_mode & 0777;
-  } else {
-    // mkstemp makes the file private; give it the usual mode for new files.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  ReplacingFile file(path);
+  if (file.Direct()) {
+    record::FileStream out(file.ReleaseFd(), path, record::FileStream::Mode::kSequential);
+    WriteWave(text, options, out, samples, progress);
+    out.Close();
+    return;
   }
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) ThrowFileError(path, errno);
-  try {
-    if (::fchmod(fd, mode) != 0) {
-      const int error = errno;
-      ::close(fd);
-      ThrowFileError(path, error);
-    }
-    record::FileStream file(fd, path);  // messages name the file the user asked for
-    file.Reserve(record::kWaveHeaderBytes + 2 * samples);
-    WriteWave(text, options, file, samples);
-    file.Close();
-    if (::rename(temp.c_str(), target.c_str()) != 0) ThrowFileError(path, errno);
-  } catch (...) {
-    ::unlink(temp.c_str());
-    throw;
+  record::FileStream out(file.ReleaseFd(), path);  // messages name the file the user asked for
+  out.Reserve(record::kWaveHeaderBytes + 2 * samples);
+  WriteWave(text, options, out, samples, progress);
+  out.Close();
+  file.Commit();
+}
+
+ProgressWriter::ProgressWriter(morse::SampleWriter& out, std::int64_t total,
+                               const Progress& progress)
+    : out_(out), total_(total), progress_(progress) {}
+
+void ProgressWriter::Samples(const std::int16_t* data, std::size_t count) {
+  out_.Samples(data, count);
+  Advance(static_cast<std::int64_t>(count));
+}
+
+void ProgressWriter::Zeros(std::int64_t count) {
+  out_.Zeros(count);
+  Advance(count);
+}
+
+void ProgressWriter::Advance(std::int64_t count) {
+  done_ += count;
+  if (progress_ && (done_ >= next_ || done_ == total_)) {
+    progress_(done_, total_);
+    next_ = done_ + kStep;
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,26 @@
 #include "record/wave_image.h"
 
 namespace render {
+
+// Told how far a render has come: samples written of the total.
+using Progress = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// Passes samples on and reports progress every kStep samples and at the end.
+class ProgressWriter final : public morse::SampleWriter {
+ public:
+  static constexpr std::int64_t kStep = 1 << 20;
+  ProgressWriter(morse::SampleWriter& out, std::int64_t total, const Progress& progress);
+  void Samples(const std::int16_t* data, std::size_t count) override;
+  void Zeros(std::int64_t count) override;
+
+ private:
+  void Advance(std::int64_t count);
+  morse::SampleWriter& out_;
+  std::int64_t total_;
+  const Progress& progress_;
+  std::int64_t done_ = 0;
+  std::int64_t next_ = 0;
+};
 
 record::WaveFormatEx MonoPcmFormat();
 
@@ -41,10 +62,12 @@ void RenderWaveInOrder(std::u16string_view text, const morse::RenderOptions& opt
 // leaves a partial file behind, nor destroys what path held. A link is
 // followed and what it points to replaced, keeping its permissions; a
 // device or named pipe is written into as it is. Refused options or length
-// create no file. Throws std::system_error naming path and the reason when
-// the file cannot be written.
+// create no file, and neither does a file without write permission. Throws
+// std::system_error naming path and the reason when the file cannot or may
+// not be written.
 void RenderWaveFile(const std::string& path, std::u16string_view text,
                     const morse::RenderOptions& options,
-                    std::int64_t maxDataBytes = kMaxWaveDataBytes);
+                    std::int64_t maxDataBytes = kMaxWaveDataBytes,
+                    const Progress& progress = {});
 
 }  // namespace render

@@ -65,6 +65,20 @@ TEST(Render, SamplesAreWhatSendTextPlays) {
   }
 }
 
+TEST(Render, CountingStopsOnceTheLimitIsPassed) {
+  const std::int64_t full = CountTextSamples(u"PARIS PARIS", {});
+  EXPECT_EQ(CountTextSamples(u"PARIS PARIS", {}, full), full);
+  EXPECT_EQ(CountTextSamples(u"PARIS PARIS", {}, full - 1), -1);
+  EXPECT_EQ(CountTextSamples(u"PARIS PARIS", {}, 0), -1);
+}
+
+TEST(Render, UnsendableCharactersAreCountedOnce) {
+  const auto found = UnsendableCharacters(u"ab~c\t~ \r\n|\u00E9~x");
+  const std::map<char16_t, std::int64_t> expected{{u'~', 3}, {u'\t', 1}, {u'\u00E9', 1}};
+  EXPECT_EQ(found, expected);
+  EXPECT_TRUE(UnsendableCharacters(u"CQ de k1abc 73?\r\n").empty());
+}
+
 TEST(Render, OptionsOutOfRangeAreRefused) {
   const RenderOptions bad[] = {
       {0, 5, 800, 5, 1, false},    {101, 5, 800, 5, 1, false}, {12, 0, 800, 5, 1, false},
@@ -87,8 +101,17 @@ TEST(Render, LineBreaksBecomeCrLf) {
       {u"a\nb", u"a\r\nb"},         {u"a\rb", u"a\r\nb"},     {u"a\r\nb", u"a\r\nb"},
       {u"a\n", u"a\r\n"},           {u"\n\n", u"\r\n\r\n"},   {u"\r\r\n", u"\r\n\r\n"},
       {u"\n\r", u"\r\n\r\n"},       {u"", u""},               {u"ab", u"ab"},
+      {u"\ra\r\nb\n\rc\r\r\n", u"\r\na\r\nb\r\n\r\nc\r\n\r\n"},
   };
-  for (const Case& c : cases) EXPECT_EQ(NormalizeLineBreaks(c.in), c.out) << ToUtf8(c.in);
+  for (const Case& c : cases) {
+    EXPECT_EQ(NormalizeLineBreaks(c.in), c.out) << ToUtf8(c.in);
+    std::u16string inPlace = c.in;
+    NormalizeLineBreaksInPlace(inPlace);
+    EXPECT_EQ(inPlace, c.out) << ToUtf8(c.in);
+    std::string utf8 = ToUtf8(c.in);
+    NormalizeLineBreaksInPlace(utf8);
+    EXPECT_EQ(utf8, ToUtf8(c.out));
+  }
 }
 
 std::uint32_t U32At(const std::vector<std::uint8_t>& b, std::size_t at) {
@@ -219,6 +242,23 @@ TEST_F(WaveFile, ReplacesTheFileOnlyWhenCompleteKeepingItsPermissions) {
   ::umask(mask);
   EXPECT_EQ(ModeOf(fresh), 0666 & ~mask);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"new.wav", "out.wav"}));
+}
+
+// Even root, who could replace it, leaves a file nobody may write alone.
+TEST_F(WaveFile, RefusesAFileWithoutWritePermission) {
+  const auto path = dir_ / "out.wav";
+  std::ofstream(path) << "old";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  try {
+    render::RenderWaveFile(path.string(), u"E", {});
+    ADD_FAILURE() << "no error";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(std::string(e.what()), "cannot write \"" + path.string() + "\": Permission denied");
+  }
+  EXPECT_EQ(Read(path), "old");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"out.wav"});
 }
 
 // A rename would put a regular file where the link or the pipe was.
