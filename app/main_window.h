@@ -21,6 +21,7 @@
 #include "morse/clock.h"
 #include "morse/random_source.h"
 #include "morse/trainer_state.h"
+#include "progress/journal.h"
 
 namespace sound {
 class TOutSound;
@@ -37,6 +38,8 @@ class CharHook;
 class BarChart;
 class TypingLock;
 }
+class ProgressRecorder;
+class TFormProgress;
 
 // The working directory recorded at start-up; the help window finds its pages there.
 extern QString StartDir;
@@ -49,6 +52,9 @@ struct TrainerServices {
   morse::RandomSource* random = nullptr;
   // Makes the wave-out device for OutSound1; empty means PulseAudio.
   std::function<std::unique_ptr<platform::WaveOutDevice>()> wave_out;
+  // Opens the learner's journal; empty means "Progress.db" in the working
+  // directory.
+  std::function<std::unique_ptr<progress::Journal>(progress::Reporter)> journal;
 };
 
 // A radio group: a captioned frame of exclusive items.
@@ -330,4 +336,17 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   bool answered_while_sounding_ = false;
   // The recording started for the current run.
   QPointer<TInputRecordThread> run_recording_;
+
+  // --- the learner's journal and the Progress window (main_window_progress.cpp)
+ public:
+  void Progress1Click();
+  // Fills Memo1 with random groups of chars, as Generate String would.
+  void DrillConfusions(const std::u16string& chars);
+  QAction* Progress1 = nullptr;
+  TFormProgress* FormProgress = nullptr;
+  std::unique_ptr<ProgressRecorder> Recorder;  // present from start-up on
+
+ private:
+  void OpenProgressJournal();
+  void RefreshProgress();
 };

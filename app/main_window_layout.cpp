@@ -335,6 +335,8 @@ void TForm1::CreateMenu() {
   NewHelp1 = item(H1, "Help File", "");
   About1 = item(H1, "About", "");
   NewHistory1 = item(H1, "Version History", "");
+  Progress1 = bar->addAction("Progress");
+  Progress1->setProperty(kHint, "Show what you have learnt, and what you confuse");
 }
 
 int TForm1::ClientHeight() const { return client_height_; }

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "app/main_window.h"
+#include "app/progress_recorder.h"
 #include "gui/error_report.h"
 #include "gui/pump.h"
 #include "morse/convert.h"
@@ -111,10 +112,13 @@ void TForm1::SendbuttonClick() {
   AbortButton->setEnabled(true);
   StatusBar1->SetSimpleText(QString());
   if (cbRecordOutput->isChecked()) StartOutputRecording();
+  if (Recorder) Recorder->RunBegin();
   {
     const QScopedValueRollback<bool> running(in_send_run_, true);
     SendText();
   }
+  if (Recorder) Recorder->RunEnd();
+  RefreshProgress();
   StopOutputRecording();
   Timer1->SetEnabled(false);
 }

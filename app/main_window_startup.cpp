@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "app/main_window.h"
+#include "app/progress_recorder.h"
 #include "gui/bar_chart.h"
 #include "gui/char_hook.h"
 #include "gui/error_report.h"
@@ -59,6 +60,7 @@ TForm1::TForm1(TrainerServices services, QWidget* parent)
 TForm1::~TForm1() {
   closing_ = true;
   SendFlag = false;
+  if (Recorder) Recorder->SessionEnd();
   hook_.reset();
   gui::SetErrorDialogs(nullptr);
 }
@@ -139,6 +141,7 @@ void TForm1::FormCreate() {
 
   Memo3->Clear();
   LoadSettingsAtStartup();
+  OpenProgressJournal();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -167,4 +170,6 @@ void TForm1::FormClose() {
   closing_ = true;
   SendFlag = false;
   SaveSettingsOnClose();
+  // A session ends with the program, not while the user stays to save.
+  if (Recorder && !keep_open_) Recorder->SessionEnd();
 }

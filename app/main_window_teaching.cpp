@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/main_window.h"
+#include "app/progress_recorder.h"
 #include "gui/bar_chart.h"
 #include "gui/error_report.h"
 #include "gui/typing_lock.h"
@@ -140,12 +141,16 @@ void TForm1::TeachSendButtonClick() {
   UsingEdit->show();
   Label10->show();
   if (cbRecordOutput->isChecked()) StartOutputRecording();
+  if (Recorder) Recorder->SessionBegin();
 }
 
 void TForm1::Timer2Timer() {
   Timer2->SetEnabled(false);
   if (!(TeachFlag && TeachGoFlag)) return;
   PickTeachChar();
+  if (Recorder && ichar >= 1 && ichar <= static_cast<int>(Teachstring.size())) {
+    Recorder->CharSending(Teachstring[ichar - 1]);
+  }
   answered_while_sounding_ = false;
   sounding_ = true;
   try {
@@ -155,6 +160,7 @@ void TForm1::Timer2Timer() {
     throw;
   }
   sounding_ = false;
+  if (Recorder) Recorder->CharSent(StartDelayTime);
   if (TeachFlag && TeachGoFlag) {
     // A right answer typed while the character sounded has answered it.
     ResponseFlag = !answered_while_sounding_;
@@ -169,8 +175,9 @@ void TForm1::SendTeachChar() {
   const std::string code = CharToCode(std::u16string_view(upper, 1));
   PlayNote(FFrequency, 3 * FDitLength, 0);
   OutSound1->Flush();  // PlayNote has made sure there is a sound output
-  for (const char d : code) {
-    PlayNote(FFrequency, (d - '0') * FDitLength, 20000);
+  for (std::size_t k = 0; k < code.size(); ++k) {
+    PlayNote(FFrequency, (code[k] - '0') * FDitLength, 20000);
+    if (Recorder && k + 1 == code.size()) Recorder->MarkEnded();
     PlayNote(FFrequency, FDitLength, 0);
   }
   OutSound1->Flush();
@@ -195,6 +202,7 @@ void TForm1::CheckTeachAnswer() {
   } else {
     RaiseCharError(ichar);
   }
+  if (Recorder) Recorder->Key(Charin, CorrectChar);
 }
 
 void TForm1::Timer1Timer() {
@@ -203,6 +211,7 @@ void TForm1::Timer1Timer() {
     Delaytime -= 1;
     if (Delaytime > 0) return;
     StartDelayTime = (StartDelayTime + 8) / 2;
+    if (Recorder) Recorder->TimedOut();
     Newflag = 2;
     ResponseFlag = false;
     if (ichar >= 1 && ichar <= static_cast<int>(Teachstring.size())) {
@@ -248,6 +257,8 @@ void TForm1::TeachStopButtonClick() {
   Memo1->Clear();
   Memo1->AddLine(QStringLiteral("Your current mastery rating is ") + QString::number(MasteryRating()));
   Memo1->AddLine(QStringLiteral("When this is 100, you will have mastered all of the characters."));
+  if (Recorder) Recorder->SessionEnd();
+  RefreshProgress();
   Memo2->hide();
   CheckBox2->setChecked(false);
   StatusBar1->SetSimpleText(QStringLiteral("Here's how you did.  I'm Ready to go again."));
@@ -305,6 +316,7 @@ void TForm1::Button3Click() {
   const std::u16string text =
       morse::GenerateGroups(RandString, groups, cbTeachingGroups->isChecked(), Random());
   Memo1->SetText(gui::FromView(text));
+  if (Recorder) Recorder->MarkTextSource(progress::TextSource::Groups);
   gui::SetShown({Button3, Edit3, cbTeachingGroups, seGroups2Gen, Label15}, false);
 }
 

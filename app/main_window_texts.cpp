@@ -1,6 +1,7 @@
 // The numbered practice texts and Load any File: both fill Memo1 and set the
 // sender back to its first character.
 #include "app/main_window.h"
+#include "app/progress_recorder.h"
 #include "gui/error_report.h"
 #include "gui/text_file.h"
 #include "morse/practice_texts.h"
@@ -61,6 +62,7 @@ void TForm1::Button1Click() {
     Memo3->SetText(lines.join(QStringLiteral("\r\n")));
     PracIndex = morse::PracticeIndex(PracNumber);
     Memo1->SetText(PracticeLine(lines, PracIndex));
+    if (Recorder) Recorder->MarkTextSource(progress::TextSource::Practice, PracNumber);
   }
   PracNumber = morse::NextPracticeNumber(PracNumber);
   Edit1->SetText(QString::number(PracNumber));
@@ -82,6 +84,7 @@ void TForm1::LoadFileClick() {
   if (!name.isEmpty()) {
     const QString text = gui::DecodeText(ReadTextFileBytes(name));
     Memo1->SetText(gui::SplitLines(text).join(QStringLiteral("\r\n")));
+    if (Recorder) Recorder->MarkTextSource(progress::TextSource::File);
     Teachbutton->setEnabled(false);
   }
   FmessagePos = 1;

@@ -23,6 +23,7 @@ double ProcessCpuSeconds() {
 std::unique_ptr<TForm1> MakeWindow(gui::ScriptedDialogs& dialogs) {
   TrainerServices services;
   services.dialogs = &dialogs;
+  services.journal = [](progress::Reporter report) { return progress::OpenJournal(":memory:", std::move(report)); };
   services.wave_out = [] {
     auto device = std::make_unique<platform::TestWaveOut>(platform::TestWaveOut::Completion::AtOnce);
     device->SetKeepSamples(false);
@@ -81,6 +82,7 @@ void BM_SendTextOnPulseAudio(benchmark::State& state) {
   gui::ScriptedDialogs dialogs;
   TrainerServices services;
   services.dialogs = &dialogs;
+  services.journal = [](progress::Reporter report) { return progress::OpenJournal(":memory:", std::move(report)); };
   TForm1 form(std::move(services));
   if (!dialogs.errors.isEmpty()) {
     state.SkipWithError(("no sound server: " + dialogs.errors.first().toStdString()).c_str());

@@ -23,6 +23,13 @@ class OnScreenDialogs : public Dialogs {
     return QMessageBox::question(ActiveParent(), QApplication::applicationName(), message,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   }
+  void Notify(const QString& message) override {
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), message,
+                                QMessageBox::Ok, ActiveParent());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+  }
   QString OpenFileName(const QString& directory) override {
     return QFileDialog::getOpenFileName(ActiveParent(), QString(), directory);
   }

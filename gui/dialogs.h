@@ -28,6 +28,9 @@ class Dialogs {
   }
   // True when the user confirms; the font is then the chosen one.
   virtual bool ChooseFont(QFont& font) = 0;
+  // A message that must not stop what is running (a box that does not wait
+  // for its answer); where that cannot be, it is a ShowMessage.
+  virtual void Notify(const QString& message) { ShowMessage(message); }
 };
 
 // Real dialogs on screen.

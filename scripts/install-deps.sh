@@ -6,7 +6,7 @@ set -euo pipefail
 # Building and running the trainer and the renderer.
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libqt6sql6-sqlite
   libpulse-dev libsndfile1-dev libsamplerate0-dev
   fonts-dejavu-core fonts-liberation2
 )

@@ -191,7 +191,7 @@ TEST_F(StartupTest, HasTheMainMenuInOrderWithItsHints) {
   TForm1& f = *form;
   QStringList top;
   for (QAction* a : f.menuBar()->actions()) top << a->text();
-  EXPECT_EQ(top, QStringList({"Advanced", "Notepad", "Help"}));
+  EXPECT_EQ(top, QStringList({"Advanced", "Notepad", "Help", "Progress"}));
   QStringList advanced;
   for (QAction* a : f.Advanced1->actions()) advanced << a->text();
   EXPECT_EQ(advanced, QStringList({"Save Settings", "Load Settings", "Fast Mode", "Slow Mode",

@@ -14,6 +14,7 @@
 #include "morse/clock.h"
 #include "morse/random_source.h"
 #include "platform/test_wave_out.h"
+#include "progress/journal.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -44,13 +45,23 @@ class ScriptedRandom : public morse::RandomSource {
   int reseeds = 0;
 };
 
+// A device that cannot say how much it has played, so every frame handed to
+// it counts as heard at once: times measured on the test clock stay exact.
+class ClocklessWaveOut : public platform::TestWaveOut {
+ public:
+  using TestWaveOut::TestWaveOut;
+  std::int64_t PlayedFrames(platform::HWAVEOUT) override { return -1; }
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override { Open(); }
 
   void Open(bool failing_device = false) {
     form.reset();
-    auto device = std::make_unique<platform::TestWaveOut>(platform::TestWaveOut::Completion::AtOnce);
+    auto device = device_has_clock
+                      ? std::make_unique<platform::TestWaveOut>(platform::TestWaveOut::Completion::AtOnce)
+                      : std::make_unique<ClocklessWaveOut>(platform::TestWaveOut::Completion::AtOnce);
     if (failing_device) device->FailOpen("Connection refused");
     device_ = device.get();
     auto holder = std::make_shared<std::unique_ptr<platform::TestWaveOut>>(std::move(device));
@@ -60,6 +71,10 @@ class WindowTest : public ::testing::Test {
     services.random = &random;
     services.wave_out = [holder]() -> std::unique_ptr<platform::WaveOutDevice> {
       return std::move(*holder);
+    };
+    // The learner's journal stays in memory unless a test names a file.
+    services.journal = [this](progress::Reporter report) {
+      return progress::OpenJournal(journal_path, std::move(report));
     };
     clock.Set(1'000'000);
     form = std::make_unique<TForm1>(std::move(services));
@@ -77,6 +92,8 @@ class WindowTest : public ::testing::Test {
   morse::ManualClock clock;
   ScriptedRandom random;
   std::unique_ptr<TForm1> form;
+  QString journal_path = QStringLiteral(":memory:");
+  bool device_has_clock = true;
 
  private:
   platform::TestWaveOut* device_ = nullptr;
