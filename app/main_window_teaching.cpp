@@ -83,6 +83,8 @@ void TForm1::TeachbuttonClick() {
 }
 
 void TForm1::TeachSendButtonClick() {
+  // A sound server that was missing or restarted is reconnected here.
+  EnsureSoundOutput();
   StatusBar1->SetSimpleText(
       QStringLiteral("Type each character you hear, or wait:  Press <Stop Teach> button to stop."));
   Timer2->SetEnabled(true);
@@ -115,6 +117,11 @@ void TForm1::Timer2Timer() {
     SendTeachChar();
   } catch (...) {
     sounding_ = false;
+    // Teaching waits for the learner to mend the sound and start again.
+    TeachGoFlag = false;
+    TeachSendButton->setEnabled(true);
+    StatusBar1->SetSimpleText(QStringLiteral(
+        "Teaching stopped: the sound failed. Mend it as the message says, then press <Start Sending>."));
     throw;
   }
   sounding_ = false;

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libpulse-dev pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth x11-utils xdotool imagemagick sox
+  xvfb xauth x11-utils xdotool imagemagick sox stress-ng
   fonts-dejavu-core fonts-liberation2
 )
 

@@ -48,8 +48,8 @@ TEST(PulseSoundOutputTest, SendingRunsInRealTime) {
   out.Flush();
   const double wall = Seconds(Clock::now() - start);
   // The producer runs ahead by at most the three buffers (1.36 s) and what
-  // the server holds; it never falls far behind.
-  EXPECT_GT(wall, audio - 2.0) << audio << " s of sound";
+  // the server holds (2 s); it never falls far behind.
+  EXPECT_GT(wall, audio - 3.5) << audio << " s of sound";
   EXPECT_LT(wall, audio + 1.0) << audio << " s of sound";
 }
 
@@ -114,7 +114,9 @@ TEST(PulseSoundOutputTest, AVanishedServerEndsSendingWithItsReason) {
   const auto failedAt = Clock::now();
   killer.join();
   ASSERT_TRUE(killed);
-  EXPECT_EQ(message, "The connection to the sound server was lost: Connection terminated");
+  EXPECT_EQ(message,
+            "The sound server stopped or restarted. Press Send Text again to reconnect. The system said: "
+            "Connection terminated.");
   EXPECT_LT(Seconds(failedAt - killedAt), 3.0) << "the loss must surface promptly";
 
   const auto closing = Clock::now();

@@ -33,9 +33,8 @@ inline std::string TestSink() {
   return sink != nullptr && *sink != '\0' ? sink : "marlowick_null";
 }
 
-inline std::filesystem::path DaemonScript() {
-  return std::filesystem::path(__FILE__).parent_path() / "pulse-daemon.sh";
-}
+// __FILE__ may be relative to the build folder, so the build names the script.
+inline std::filesystem::path DaemonScript() { return MARLOWICK_PULSE_DAEMON_SCRIPT; }
 
 // Sets (or with nullopt unsets) a variable for the scope's life.
 class ScopedEnv {

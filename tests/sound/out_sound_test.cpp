@@ -221,7 +221,8 @@ TEST(OutSoundTest, ADeviceThatStopsAnsweringGivesABoundedError) {
   rig.out->Initialize();
   rig.Send(60000);
   EXPECT_EQ(MessageOf([&] { rig.Send(1); }),
-            "The sound device stopped accepting sound: no buffer came back within 0.2 seconds.");
+            "The sound output stopped taking sound: nothing was played for 0.2 seconds. If the sound "
+            "server (PulseAudio or PipeWire) hangs, restart it, then press Send Text again.");
   EXPECT_EQ(rig.out->BuffIndex(), 0) << "nothing stored";
 
   // When the device comes back, so does the sound.
