@@ -75,6 +75,8 @@ struct PulseWaveOut::Stream {
   bool corked = true;                // connected corked; corked when idle
   std::uint64_t generation = 0;      // counts writes, for the idle check
   std::uint64_t idle_generation = 0;
+  bool underflowed = false;          // the server ran out since the last write
+  Clock::time_point underflow_at{};
   pa_time_event* idle_timer = nullptr;
 
   // Finished headers collected by the loop thread; delivered after a feed.
@@ -237,11 +239,35 @@ struct PulseWaveOut::Stream {
     }
   }
 
+  pa_buffer_attr Attributes(std::chrono::milliseconds request) const {
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(Bytes(options.buffer_time));
+    // Early requests: the sink renders only minreq ahead whatever the
+    // buffer, so what the server holds can still be taken back at once.
+    attr.minreq = static_cast<std::uint32_t>(Bytes(request));
+    // Small but never 0: with 0, sound written after the stream ran dry
+    // would be placed in the past and dropped.
+    attr.prebuf = static_cast<std::uint32_t>(Bytes(std::chrono::milliseconds(10)));
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    return attr;
+  }
+
+  // A corked stream still holds the sink to its short latency, which keeps
+  // the server waking; idle, it asks for a long one.
   void Cork(bool cork) {
     if (corked == cork || pa_stream_get_state(stream) != PA_STREAM_READY) return;
     corked = cork;
+    const pa_buffer_attr attr = Attributes(cork ? kIdleRequest : options.request_time);
+    if (!cork) {
+      if (pa_operation* op = pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr)) pa_operation_unref(op);
+    }
     if (pa_operation* op = pa_stream_cork(stream, cork ? 1 : 0, nullptr, nullptr)) pa_operation_unref(op);
+    if (cork) {
+      if (pa_operation* op = pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr)) pa_operation_unref(op);
+    }
   }
+  static constexpr std::chrono::milliseconds kIdleRequest{1000};
 
   // The server asks for more, or more was queued: send what there is, up to
   // a pause point. No silence is written: an empty server just waits.
@@ -302,6 +328,7 @@ struct PulseWaveOut::Stream {
     }
     if (wrote) {
       ++generation;
+      underflowed = false;
       Cork(false);
     }
     DeliverFinished();
@@ -323,6 +350,11 @@ struct PulseWaveOut::Stream {
       if (pa_stream_get_time(stream, &t) == 0) {
         std::int64_t pos = static_cast<std::int64_t>(pa_usec_to_bytes(t, &spec));
         pos = std::min(written, pos - pos % static_cast<std::int64_t>(frame_bytes));
+        // Once the server has run out and the sink has rendered its last
+        // block, all of it has been heard, whatever latency the sink still
+        // reports.
+        if (underflowed && Clock::now() - underflow_at >= 2 * options.request_time + std::chrono::milliseconds(10))
+          pos = written;
         last_played = std::max(last_played, OwnFrames(pos) + dropped_frames);
       }
     }
@@ -365,6 +397,8 @@ struct PulseWaveOut::Stream {
   static void OnUnderflow(pa_stream*, void* userdata) {
     auto* self = static_cast<Stream*>(userdata);
     self->idle_generation = self->generation;
+    self->underflowed = true;
+    self->underflow_at = Clock::now();
     const pa_usec_t when = pa_rtclock_now() + static_cast<pa_usec_t>(self->options.idle_time.count()) * 1000;
     if (self->idle_timer == nullptr)
       self->idle_timer = pa_context_rttime_new(self->context, when, &OnIdle, self);
@@ -529,16 +563,7 @@ MMRESULT PulseWaveOut::Open(HWAVEOUT* handle, std::uint32_t device, const WaveFo
     pa_stream_set_state_callback(s->stream, &Stream::OnStreamState, s);
     pa_stream_set_write_callback(s->stream, &Stream::OnWrite, s);
     pa_stream_set_underflow_callback(s->stream, &Stream::OnUnderflow, s);
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(s->Bytes(options_.buffer_time));
-    // Early requests: the sink renders only minreq ahead whatever the
-    // buffer, so what the server holds can still be taken back at once.
-    attr.minreq = static_cast<std::uint32_t>(s->Bytes(options_.request_time));
-    // Small but never 0: with 0, sound written after the stream ran dry
-    // would be placed in the past and dropped.
-    attr.prebuf = static_cast<std::uint32_t>(s->Bytes(std::chrono::milliseconds(10)));
-    attr.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr attr = s->Attributes(options_.request_time);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_EARLY_REQUESTS |
                                                       PA_STREAM_INTERPOLATE_TIMING |
                                                       PA_STREAM_AUTO_TIMING_UPDATE);
