@@ -110,7 +110,10 @@ void TForm1::EndRunAfterError() {
 
 void TForm1::PlayNote(double Frequency, double Duration, double Amplitude) {
   Risetime = morse::StrToFloat(gui::View(SpinEdit2->Text())) / 1000.0;
-  if (!OutSound1) throw sound::EOutSound("Cannot send sample until output transfer thread has been created.");
+  if (!OutSound1 || OutSound1->stage() != sound::OpenStages::TransferThreadCreated)
+    throw sound::EOutSound(
+        "No sound output is open. Start the sound server (PulseAudio or PipeWire), then press Send Text "
+        "again.");
   sound::TOutSound& out = *OutSound1;
   morse::RenderNote(*this, out.SampRate(), Frequency, Duration, Amplitude, [&out](std::int16_t v) {
     const sound::sample s{v, v};
