@@ -132,6 +132,25 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
 
   void CollapseChartPanel();
 
+  // --- settings file (main_window_settings.cpp)
+  void SaveEnv1Click();
+  void LoadEnv1Click();
+  void ResetSavedSettings1Click();
+
+  // --- practice texts and text files (main_window_texts.cpp)
+  void Button1Click();
+  void LoadFileClick();
+
+  // --- small commands (main_window_commands.cpp)
+  void Button4Click();
+  void spFontEditUpClick();
+  void spFontEditDownClick();
+  void SpinButton1UpClick();
+  void SpinButton1DownClick();
+  void ToggleTone1Click();
+  void ToggleUppercase1Click();
+  void btnCloseClick();
+
   // Grows or shrinks the window by dy pixels of client height.
   void ChangeClientHeight(int dy);
 
@@ -249,6 +268,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void ConnectTeachingHandlers();
   void LoadSettingsAtStartup();  // start-up step 23
   void SaveSettingsOnClose();
+  void ConnectSettingsHandlers();
+  void ConnectTextHandlers();
+  void ConnectCommandHandlers();
   void ApplyClientHeight();
   void CentreOnScreen();
   void EnterMovesBar(char16_t& Key, const gui::Edit* edit, gui::ScrollBar* bar);
@@ -275,6 +297,8 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   std::unique_ptr<gui::CharHook> hook_;
   int client_height_ = kClientHeight;
   bool closing_ = false;
+  // The settings could not be saved at close and the user chose to stay.
+  bool keep_open_ = false;
   // A teaching character is being sent, and a right answer came meanwhile.
   bool sounding_ = false;
   bool answered_while_sounding_ = false;

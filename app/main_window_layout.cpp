@@ -53,6 +53,19 @@ gui::SpinEdit* MakeSpin(int min, int max, int value, QWidget* parent, int x, int
   return s;
 }
 
+// The design's 8-point face is narrower than its substitutes here: a label
+// that would run under the control beside it gets a smaller size instead.
+void FitLabelBefore(QLabel* label, const QWidget* next) {
+  const int room = next->x() - label->x() - 2;
+  QFont font = label->font();
+  for (double points = font.pointSizeF(); label->sizeHint().width() > room && points > 6;) {
+    points -= 0.5;
+    font.setPointSizeF(points);
+    label->setFont(font);
+  }
+  gui::Place(label, label->x(), label->y());
+}
+
 // The publisher's emblem: a key and the club's initials.
 QPixmap Emblem() {
   QPixmap pm(41, 80);
@@ -118,6 +131,7 @@ void TForm1::CreateControls() {
                        Panel1, 95, 8, 105, 25);
   Label11 = MakeLabel("Practice Text Number (1 - 950)", Panel1, 15, 43);
   Edit1 = MakeEdit("1", Panel1, 167, 40, 33, 21);
+  FitLabelBefore(Label11, Edit1);
   Edit1->setToolTip("Number of Practice Text to send: 1 - 950");
   CheckBox2 = MakeCheck("Show Quickscreen", "Toggle to show/hide red instruction box", false, Panel1,
                         15, 69, 113, 17);

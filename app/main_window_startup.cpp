@@ -10,6 +10,7 @@
 #include "gui/error_report.h"
 #include "gui/fonts.h"
 #include "morse/code_table.h"
+#include "morse/settings_file.h"
 #include "morse/waveform.h"
 #include "sound/out_sound.h"
 
@@ -82,6 +83,9 @@ void TForm1::ConnectHandlers() {
 
   ConnectSendingHandlers();
   ConnectTeachingHandlers();
+  ConnectSettingsHandlers();
+  ConnectTextHandlers();
+  ConnectCommandHandlers();
 }
 
 void TForm1::FormCreate() {
@@ -99,9 +103,9 @@ void TForm1::FormCreate() {
   StartNumEdit->SetText(QStringLiteral("1"));
   gui::SetShown({SpinEdit2, Label17, SpinEdit3, Label16, CheckBox3}, false);
   FirstResume = false;
-  const QFont textFont(QStringLiteral("Consolas"), 12);
-  Memo1->setFont(textFont);
-  edit2->setFont(textFont);
+  const gui::StoredFont textFont{QStringLiteral("Consolas"), 12, morse::kWindowTextColor, 0};
+  gui::SetStoredFont(Memo1, textFont);
+  gui::SetStoredFont(edit2, textFont);
   morse::BuildStartupSineTab(*this);
   StartDir = QDir::currentPath();
 
@@ -136,7 +140,13 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  keep_open_ = false;
   gui::Guarded([this] { FormClose(); });
+  if (keep_open_) {
+    closing_ = false;
+    event->ignore();
+    return;
+  }
   event->accept();
   // Closing the main window ends the program even while other windows are
   // open; a quit met inside a running handler takes effect once it returns.

@@ -8,7 +8,7 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick sox stress-ng
-  fonts-dejavu-core fonts-liberation2
+  fonts-dejavu-core fonts-liberation2 python3
 )
 
 missing=()
