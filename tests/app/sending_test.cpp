@@ -217,7 +217,8 @@ TEST_F(SendingTest, ClosingWhilePausedEndsTheRun) {
   Show();
   f.Memo1->SetText("EEEE");
   f.btnPause->click();
-  QTimer::singleShot(20, &f, [&] { f.close(); });
+  // Late enough that the lead-in has gone and the run waits in the pause.
+  QTimer::singleShot(200, &f, [&] { f.close(); });
   f.Sendbutton->click();  // must return
   EXPECT_TRUE(f.Closing());
   EXPECT_FALSE(f.SendFlag);
