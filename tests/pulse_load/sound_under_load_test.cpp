@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,18 +23,26 @@ namespace {
 using namespace std::chrono_literals;
 using pulse_test::kRate;
 
-// Busy processes beside the test, two per core, stopped with the scope.
+// Busy processes beside the test, two per core, stopped with the scope:
+// stress-ng's CPU workers where it is installed (they starve a 150 ms buffer
+// where shell loops do not), else shell busy loops.
 class CpuHog {
  public:
   CpuHog() {
-    const long cores = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
-    for (long i = 0; i < 2 * cores; ++i) {
+    const long workers = 2 * std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+    const pid_t stress = pulse_test::Spawn({"stress-ng", "--quiet", "--cpu", std::to_string(workers), "--timeout", "300s"});
+    if (stress > 0) {
+      pids_.push_back(stress);
+      return;
+    }
+    for (long i = 0; i < workers; ++i) {
       const pid_t pid = pulse_test::Spawn({"sh", "-c", "while :; do :; done"});
       if (pid > 0) pids_.push_back(pid);
     }
   }
   ~CpuHog() {
-    for (pid_t pid : pids_) ::kill(pid, SIGKILL);
+    // stress-ng stops its workers on SIGTERM.
+    for (pid_t pid : pids_) ::kill(pid, SIGTERM);
     for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
   }
   std::size_t Size() const { return pids_.size(); }
