@@ -21,6 +21,7 @@ int Marlowick(int argc, char** argv) {
   TfmMain recording;
   fmMain = &recording;
   TFormHelp FormHelp;
+  Form1.SetCompanionWindows(&Form2, &AboutBox, &FormHelp);
 
   Form1.show();
   const int result = app.exec();

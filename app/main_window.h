@@ -27,9 +27,13 @@ class TOutSound;
 namespace platform {
 class WaveOutDevice;
 }
+class TForm2;
+class TAboutBox;
+class TFormHelp;
 namespace gui {
 class CharHook;
 class BarChart;
+class TypingLock;
 }
 
 // The working directory recorded at start-up; the help window finds its pages there.
@@ -131,6 +135,17 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void cbShowProgressClick();
 
   void CollapseChartPanel();
+
+  // --- companion windows (main_window_windows.cpp); the program entry
+  // creates them, the main window's menu opens them
+  void SetCompanionWindows(TForm2* notepad, TAboutBox* about, TFormHelp* help);
+  void Notepad1Click();
+  void NewHelp1Click();
+  void NewHistory1Click();
+  void About1Click();
+  TForm2* Form2 = nullptr;
+  TAboutBox* AboutBox = nullptr;
+  TFormHelp* FormHelp = nullptr;
 
   // --- settings file (main_window_settings.cpp)
   void SaveEnv1Click();
@@ -266,6 +281,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void ConnectHandlers();  // only after every design value is in place
   void ConnectSendingHandlers();
   void ConnectTeachingHandlers();
+  void ConnectWindowHandlers();
+  // Offers to save unsaved notes; false when the program should stay open.
+  bool MayEndProgram();
   void LoadSettingsAtStartup();  // start-up step 23
   void SaveSettingsOnClose();
   void ConnectSettingsHandlers();
@@ -288,6 +306,10 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
   void StartOutputRecording();
   void StopOutputRecording();
+  // While answers are typed, no control but `except` takes the keys.
+  void LockTyping(bool locked, QWidget* except = nullptr);
+  void ShowCountForCorrection();
+  void ClearOtherPauseLimits(std::initializer_list<gui::SpinEdit*> others);
   friend class WindowSendHost;
 
   TrainerServices services_;
@@ -295,6 +317,8 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   morse::Clock* clock_;
   morse::RandomSource* random_;
   std::unique_ptr<gui::CharHook> hook_;
+  gui::TypingLock* typing_lock_ = nullptr;  // a child of the window
+  bool clearing_pause_limits_ = false;
   int client_height_ = kClientHeight;
   bool closing_ = false;
   // The settings could not be saved at close and the user chose to stay.

@@ -260,6 +260,7 @@ void TForm1::CreateControls() {
   SpinEdit3 = MakeSpin(0, 3, 1, Client, 337, 294, 33, 22);
   Label17 = MakeLabel("Harmonics", Client, 376, 297);
   SpinEdit2 = MakeSpin(1, 50, 5, Client, 432, 294, 41, 22);
+  SpinEdit2->SetDecimal(true);  // the rise and fall time may have a fraction
   SpinEdit2->setToolTip("Lower, makes elements \"clickier\":   higher, \"woolier\"");
   Label16 = MakeLabel("Rise/Fall time, msec", Client, 479, 297);
   CheckBox3 = MakeCheck("Square Wave", "", false, Client, 337, 322, 89, 17);

@@ -46,6 +46,19 @@ class WindowSendHost : public morse::SendHost {
   std::int32_t ClearAfterChars() override { return f_.seClearAfterChars->Value(); }
   bool ClearAfterPause() override { return f_.cbClearAfterPause->isChecked(); }
   bool ResumeFromCursor() override { return f_.cbResumeFromCursor->isChecked(); }
+  void ShowPaused(bool paused) override {
+    const QString text = QString::fromLatin1(morse::kPausedStatus);
+    if (paused) {
+      f_.StatusBar1->SetSimpleText(text);
+    } else if (f_.StatusBar1->SimpleText() == text) {
+      f_.StatusBar1->SetSimpleText(QString::fromLatin1(morse::kSendingStatus));
+    }
+  }
+  void CancelPause() override {
+    f_.PauseFlag = false;
+    f_.btnPause->setText(QStringLiteral("Pause"));
+    if (f_.OutSound1) f_.OutSound1->Restart();  // nothing to do unless paused
+  }
 
  private:
   TForm1& f_;
@@ -224,13 +237,25 @@ void TForm1::Memo1MouseDown(Qt::MouseButton Button) {
   FirstResume = true;
 }
 
-void TForm1::sePauseValueChange() { sePauseMins->SetValue(0); }
+// The minute limit and the character limits exclude each other. The box the
+// user changed keeps its value: the boxes cleared on its behalf do not clear
+// in turn (which used to bounce every box back to 0).
+void TForm1::sePauseValueChange() { ClearOtherPauseLimits({sePauseMins}); }
 
-void TForm1::seClearAfterCharsChange() { sePauseMins->SetValue(0); }
+void TForm1::seClearAfterCharsChange() { ClearOtherPauseLimits({sePauseMins}); }
 
-void TForm1::sePauseMinsChange() {
-  sePauseValue->SetValue(0);
-  seClearAfterChars->SetValue(0);
+void TForm1::sePauseMinsChange() { ClearOtherPauseLimits({sePauseValue, seClearAfterChars}); }
+
+void TForm1::ClearOtherPauseLimits(std::initializer_list<gui::SpinEdit*> others) {
+  if (clearing_pause_limits_) return;
+  clearing_pause_limits_ = true;
+  try {
+    for (gui::SpinEdit* box : others) box->SetValue(0);
+  } catch (...) {
+    clearing_pause_limits_ = false;
+    throw;
+  }
+  clearing_pause_limits_ = false;
 }
 
 void TForm1::Timer3Timer() {

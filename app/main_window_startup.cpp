@@ -86,6 +86,7 @@ void TForm1::ConnectHandlers() {
   ConnectSettingsHandlers();
   ConnectTextHandlers();
   ConnectCommandHandlers();
+  ConnectWindowHandlers();
 }
 
 void TForm1::FormCreate() {
@@ -140,6 +141,14 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // Notes are not lost silently: asked about first, and a failed save keeps
+  // the program open with them.
+  bool mayEnd = true;
+  gui::Guarded([&] { mayEnd = closing_ || MayEndProgram(); });
+  if (!mayEnd) {
+    event->ignore();
+    return;
+  }
   keep_open_ = false;
   gui::Guarded([this] { FormClose(); });
   if (keep_open_) {

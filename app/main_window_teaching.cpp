@@ -1,7 +1,11 @@
 // Teach mode, the error chart and the random practice material.
+#include <exception>
+#include <stdexcept>
+
 #include "app/main_window.h"
 #include "gui/bar_chart.h"
 #include "gui/error_report.h"
+#include "gui/typing_lock.h"
 #include "morse/code_table.h"
 #include "morse/random_groups.h"
 #include "morse/teaching.h"
@@ -46,10 +50,18 @@ void TForm1::HandleAppMessage(char16_t c) {
 }
 
 void TForm1::TeachbuttonClick() {
-  // A count that cannot start teaching is refused before anything changes;
-  // half a Start Teach would leave teaching runnable over weights and answer
-  // times that were never set, with Stop Teach disabled.
-  CharacterCount(StartNumEdit->Text());
+  // A count that cannot start teaching does not stop Start Teach: the count
+  // box is shown only in the teaching layout, so refusing here would leave
+  // the user no way to see or correct it. Teach mode gets ready with one
+  // character provisionally, and the problem is reported with the box
+  // ready for correction; Start Sending checks the count again.
+  std::exception_ptr bad_count;
+  std::int32_t count = 1;
+  try {
+    count = CharacterCount(StartNumEdit->Text());
+  } catch (const std::exception&) {
+    bad_count = std::current_exception();
+  }
   if (gui::Shown(Memo2)) {
     Memo2->hide();
     CheckBox2->setChecked(false);
@@ -68,7 +80,7 @@ void TForm1::TeachbuttonClick() {
     Panel2->show();
   }
   Teachstring = std::u16string(morse::TeachOrder(rgTeachString->ItemIndex()));
-  Numusing = CharacterCount(UsingEdit->Text());
+  Numusing = count;
   StartDelayTime = 8.0;
   Delaytime = 8.0;
   ResetTeachStats();
@@ -80,6 +92,24 @@ void TForm1::TeachbuttonClick() {
   TeachSendButton->setEnabled(true);
   TeachStopButton->setEnabled(true);
   StatusBar1->SetSimpleText(QStringLiteral("Enter number of characters to start, then press <Start Sending> button."));
+  LockTyping(true, StartNumEdit);  // typed keys are answers already; only the count is typed
+  if (bad_count) {
+    ShowCountForCorrection();
+    std::rethrow_exception(bad_count);
+  }
+}
+
+// Puts the caret in the count box with its text selected, so that typing
+// replaces a count that was refused.
+void TForm1::ShowCountForCorrection() {
+  StartNumEdit->show();
+  StartNumEdit->setFocus(Qt::OtherFocusReason);
+  StartNumEdit->selectAll();
+}
+
+void TForm1::LockTyping(bool locked, QWidget* except) {
+  if (!typing_lock_) typing_lock_ = new gui::TypingLock(this);
+  typing_lock_->SetLocked(locked, except);
 }
 
 void TForm1::TeachSendButtonClick() {
@@ -88,7 +118,12 @@ void TForm1::TeachSendButtonClick() {
   StatusBar1->SetSimpleText(
       QStringLiteral("Type each character you hear, or wait:  Press <Stop Teach> button to stop."));
   Timer2->SetEnabled(true);
-  Numusing = CharacterCount(StartNumEdit->Text());
+  try {
+    Numusing = CharacterCount(StartNumEdit->Text());
+  } catch (const std::exception&) {
+    ShowCountForCorrection();
+    throw;
+  }
   if (Numusing > 40) {
     Numusing = 40;
     StartNumEdit->SetText(QStringLiteral("40"));
@@ -101,6 +136,7 @@ void TForm1::TeachSendButtonClick() {
   ComputeErrorStats();
   UpdateErrorChart();
   TeachGoFlag = true;
+  LockTyping(true);
   DisableKeepingFocus({TeachSendButton});
   UsingEdit->show();
   Label10->show();
@@ -202,6 +238,7 @@ void TForm1::TeachStopButtonClick() {
   Memo1->show();
   CheckBox1->show();
   TeachGoFlag = false;
+  LockTyping(false);
   Timer1->SetEnabled(false);
   Timer2->SetEnabled(false);
   UpdateErrorChart();

@@ -21,8 +21,10 @@ constexpr int kLabelStrip = 12;
 }  // namespace
 
 BarChart::BarChart(QWidget* parent)
-    : QChartView(parent),
-      chart_(new QChart),
+    // The chart is given at construction: setChart() would release, not
+    // free, the default chart that QChartView(parent) makes.
+    : QChartView(new QChart, parent),
+      chart_(chart()),
       series_(new QBarSeries),
       set_(new QBarSet(QString())),
       axisX_(new QValueAxis),
@@ -65,8 +67,6 @@ BarChart::BarChart(QWidget* parent)
   chart_->addAxis(axisY_, Qt::AlignLeft);
   series_->attachAxis(axisX_);
   series_->attachAxis(axisY_);
-
-  setChart(chart_);
 }
 
 void BarChart::Clear() {

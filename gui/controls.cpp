@@ -2,13 +2,16 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <algorithm>
+#include <optional>
 
+#include "gui/error_report.h"
 #include "morse/convert.h"
 
 namespace gui {
@@ -41,7 +44,54 @@ SpinEdit::SpinEdit(int min, int max, int value, QWidget* parent)
   connect(down_, &QToolButton::clicked, this, [this] { SetValue(std::int64_t{Value()} - 1); });
 }
 
-std::int32_t SpinEdit::Value() const { return morse::StrToIntDef(View(edit_->text()), min_); }
+namespace {
+
+// Decimal digits after an optional sign, too many for 32 bits: the value
+// the user means is the nearest one there is.
+std::optional<std::int32_t> Saturated(const QString& text) {
+  const bool signed_text = text.startsWith(u'+') || text.startsWith(u'-');
+  const qsizetype start = signed_text ? 1 : 0;
+  if (text.size() == start) return std::nullopt;
+  for (qsizetype i = start; i < text.size(); ++i) {
+    if (text[i].unicode() < u'0' || text[i].unicode() > u'9') return std::nullopt;
+  }
+  return text.startsWith(u'-') ? INT32_MIN : INT32_MAX;
+}
+
+}  // namespace
+
+std::int32_t SpinEdit::Value() const {
+  std::int32_t v = 0;
+  if (morse::TryStrToInt(View(edit_->text()), v)) return v;
+  return Saturated(edit_->text()).value_or(min_);
+}
+
+bool SpinEdit::AcceptsTyped(QChar c) const {
+  if (c.isDigit() && c.unicode() < 128) return true;
+  if (c == u'.') return decimal_ && !edit_->text().contains(u'.');
+  if (c != u'+' && c != u'-') return false;
+  // A sign only in front, and only one.
+  const int at = edit_->hasSelectedText() ? edit_->selectionStart() : edit_->cursorPosition();
+  QString rest = edit_->text();
+  if (edit_->hasSelectedText()) rest.remove(edit_->selectionStart(), edit_->selectedText().size());
+  return at == 0 && !rest.startsWith(u'+') && !rest.startsWith(u'-');
+}
+
+void SpinEdit::ShowValueUsed() {
+  const QString text = edit_->text();
+  std::int32_t v = 0;
+  if (morse::TryStrToInt(View(text), v) || Saturated(text)) {
+    SetValue(Value());  // "+7" shows as 7, "999" in 0..250 as 250
+    return;
+  }
+  if (decimal_) return;  // a decimal number is read, and checked, where it is used
+  SetValue(min_);
+  if (text.isEmpty()) return;
+  // Reported once the focus has settled: a message box opened from inside a
+  // focus change would take the focus in the middle of it.
+  const QString message = QStringLiteral("'%1' is not a valid integer value").arg(text);
+  QMetaObject::invokeMethod(this, [message] { ReportError(message); }, Qt::QueuedConnection);
+}
 
 std::int64_t SpinEdit::Clamp(std::int64_t v) const {
   if (min_ != max_) v = std::clamp<std::int64_t>(v, min_, max_);
@@ -62,17 +112,16 @@ bool SpinEdit::eventFilter(QObject* watched, QEvent* event) {
         SetValue(std::int64_t{Value()} - 1);
         return true;
       }
-      // Typing takes digits and signs only; code may set any text.
+      // Typing takes a number only; code may set any text.
       const QString t = key->text();
       if (t.size() == 1 && t[0].unicode() >= 32) {
-        const QChar c = t[0];
-        if (!(c.isDigit() && c.unicode() < 128) && c != u'+' && c != u'-' && c != u'.') return true;
-      } else if (t == QStringLiteral("\r")) {
+        if (!AcceptsTyped(t[0])) return true;
+      } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        ShowValueUsed();
         return true;
       }
     } else if (event->type() == QEvent::FocusOut) {
-      // Leaving the box brings an out-of-range number back into range.
-      if (Clamp(Value()) != Value()) SetValue(Value());
+      ShowValueUsed();
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -186,6 +235,16 @@ void Memo::ScrollToTop() {
 void Memo::mousePressEvent(QMouseEvent* event) {
   QPlainTextEdit::mousePressEvent(event);
   emit MousePressed(event->button());
+}
+
+bool Memo::canInsertFromMimeData(const QMimeData* source) const {
+  return source && source->hasText();
+}
+
+void Memo::insertFromMimeData(const QMimeData* source) {
+  if (!canInsertFromMimeData(source)) return;
+  insertPlainText(source->text());
+  ensureCursorVisible();
 }
 
 Timer::Timer(int interval_ms, bool enabled, QObject* parent) : QTimer(parent) {

@@ -66,9 +66,13 @@ class Edit : public QLineEdit {
 };
 
 // A number box with up and down arrows that, like the original's, takes any
-// text: its change handler runs whenever the text changes, it reads as the
-// text's integer or its minimum, and only values set as numbers are clamped
-// (not at all when minimum equals maximum).
+// text from code: its change handler runs whenever the text changes, it
+// reads as the text's integer (saturated when the digits overflow) or its
+// minimum, and only values set as numbers are clamped (not at all when
+// minimum equals maximum). The keyboard types digits and a leading sign (a
+// decimal box also a point); when the user leaves the box or presses Enter
+// it shows what it is read as: an integer out of range is clamped, and
+// anything that is not one is reported with the conversion message.
 class SpinEdit : public QWidget {
   Q_OBJECT
  public:
@@ -82,6 +86,9 @@ class SpinEdit : public QWidget {
   int MinValue() const { return min_; }
   int MaxValue() const { return max_; }
   QLineEdit* LineEdit() const { return edit_; }
+  // A box whose text is read as a decimal number elsewhere: it takes a
+  // point, and leaving it clamps only whole numbers.
+  void SetDecimal(bool decimal) { decimal_ = decimal; }
 
  signals:
   void Changed();
@@ -92,11 +99,14 @@ class SpinEdit : public QWidget {
 
  private:
   std::int64_t Clamp(std::int64_t v) const;
+  bool AcceptsTyped(QChar c) const;
+  void ShowValueUsed();
   QLineEdit* edit_;
   QToolButton* up_;
   QToolButton* down_;
   int min_;
   int max_;
+  bool decimal_ = false;
 };
 
 // Up/down arrows without a box.
@@ -121,6 +131,8 @@ class SpinButton : public QWidget {
 
 // Multi-line text box. Qt keeps paragraph separators; the trainer sees and
 // counts line breaks as CR LF, as in the text files it loads and saves.
+// Paste and drop take plain text only: Qt 6.4 crashes on mime data without
+// formats, which is what X11 offers once the clipboard's owner has exited.
 class Memo : public QPlainTextEdit {
   Q_OBJECT
  public:
@@ -145,6 +157,8 @@ class Memo : public QPlainTextEdit {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   mutable QString cache_;

@@ -1,6 +1,7 @@
 #include "morse/convert.h"
 
 #include <charconv>
+#include <system_error>
 
 namespace morse {
 
@@ -46,7 +47,11 @@ double StrToFloat(std::u16string_view text) {
     while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') ascii += static_cast<char>(text[i++]);
     return i - start;
   };
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ascii += static_cast<char>(text[i++]);
+  // from_chars takes a minus sign but no plus.
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    if (text[i] == u'-') ascii += '-';
+    ++i;
+  }
   std::size_t mantissa = digits();
   if (i < text.size() && text[i] == u'.') {
     ascii += '.';
@@ -60,12 +65,16 @@ double StrToFloat(std::u16string_view text) {
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ascii += static_cast<char>(text[i++]);
     ok = digits() > 0;
   }
-  if (!ok || i != text.size()) {
-    throw EConvertError("'" + ToUtf8(text) + "' is not a valid floating point value");
-  }
-  // from_chars ignores the C locale, which Qt sets from the environment.
+  // from_chars ignores the C locale, which Qt sets from the environment. A
+  // number beyond a double's range, either way, is refused rather than read
+  // as 0.
   double value = 0;
-  std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  if (ok && i == text.size()) {
+    ok = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value).ec == std::errc();
+  } else {
+    ok = false;
+  }
+  if (!ok) throw EConvertError("'" + ToUtf8(text) + "' is not a valid floating point value");
   return value;
 }
 

@@ -34,7 +34,9 @@ std::u16string_view Tail(std::u16string_view s, std::int32_t n) {
 // ask for on resume.
 void PauseAndResume(SendHost& host, std::int64_t& count) {
   TrainerState& st = host.State();
+  host.ShowPaused(true);
   host.WaitWhilePaused();
+  host.ShowPaused(false);
   count = 0;
   if (host.ClearAfterPause()) {
     const std::int32_t clearAt = host.ClearAfterChars();
@@ -66,6 +68,13 @@ void RunSendText(SendHost& host) {
   TrainerState& st = host.State();
   st.StartTime = host.Now();
   std::int64_t count = 0;  // characters since the start or the last pause
+  // The stamp of a pause that a limit requested and that is still pending.
+  std::optional<TimePoint> limitPause;
+  auto limitRequest = [&] {
+    const bool was = st.PauseFlag;
+    host.PauseRequest();
+    if (!was && st.PauseFlag) limitPause = st.PauseStartTime;
+  };
   host.BeginRun();
   st.FmessagePos = 1;
   host.PlayNote(st.FFrequency, 3 * st.FDitLength, 0);
@@ -78,7 +87,7 @@ void RunSendText(SendHost& host) {
       if (const auto now = CharAt(host, st.FmessagePos)) host.AppendProgress(*now);
       const std::int32_t mins = host.PauseAfterMins();
       if (mins >= 1 && host.Now() - st.StartTime >= std::int64_t{mins} * 60000) {
-        host.PauseRequest();
+        limitRequest();
       }
     } else if (c == u'|') {
       host.PauseRequest();
@@ -90,7 +99,10 @@ void RunSendText(SendHost& host) {
         code = CharToCode(st, std::u16string_view(&upper, 1));
       }
       for (const char element : code) {
-        if (st.PauseFlag) PauseAndResume(host, count);
+        if (st.PauseFlag) {
+          PauseAndResume(host, count);
+          limitPause.reset();
+        }
         host.PlayNote(st.FFrequency, (element - '0') * st.FDitLength, kMarkAmplitude);
         host.PlayNote(st.FFrequency, st.FDitLength, 0);
       }
@@ -108,10 +120,12 @@ void RunSendText(SendHost& host) {
 
     const std::int32_t limit = host.PauseAfterChars();
     if (limit >= 1 && count >= limit) {
-      host.PauseRequest();
+      limitRequest();
       count = 0;
     }
   }
+  // Untouched since the limit asked for it (any toggle restamps the time).
+  if (limitPause && st.PauseFlag && st.PauseStartTime == *limitPause) host.CancelPause();
 }
 
 }  // namespace morse

@@ -37,7 +37,13 @@ class SendHost {
   virtual std::int32_t ClearAfterChars() = 0;
   virtual bool ClearAfterPause() = 0;
   virtual bool ResumeFromCursor() = 0;
+  // The run waits in a pause (true) or goes on after it (false).
+  virtual void ShowPaused(bool /*paused*/) {}
+  // Drops a pause request that is still pending, whatever its age.
+  virtual void CancelPause() { State().PauseFlag = false; }
 };
+
+inline constexpr char kPausedStatus[] = "Paused: press Unpause";
 
 inline constexpr char kSendingStatus[] = "You can stop sending with the <Abort/Show text> button";
 
@@ -48,6 +54,12 @@ inline constexpr TimePoint kPauseDebounceMs = 500;
 // SendFlag is cleared: lead-in, then every character with its gaps. The end
 // of the run (flush, restoring the text and buttons) is the caller's. An
 // error from a note or from event handling ends the run at once.
+//
+// A pause the run waits in is shown as such. A pause that a limit (after X
+// characters or minutes) requested too late to be taken ends with the run:
+// it belonged to that run's count. A pause the user asked for, with the
+// button or a "|" in the text, stays pending, and the next run says so when
+// it stops for it before its first element.
 void RunSendText(SendHost& host);
 
 // The Pause button's logic: ignored within kPauseDebounceMs of the last

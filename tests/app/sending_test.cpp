@@ -169,14 +169,20 @@ TEST_F(SendingTest, APauseWaitsForEventsAndResumes) {
   int ticks = 0;
   QTimer resume;
   resume.setInterval(10);
+  // Unpaused once the run says it waits (not silently held), and at the
+  // latest after a few seconds, so a failure cannot hang the test.
+  bool said_paused = false;
   QObject::connect(&resume, &QTimer::timeout, [&] {
-    if (++ticks == 3) {
+    said_paused = f.StatusBar1->SimpleText() == "Paused: press Unpause";
+    if ((++ticks >= 3 && said_paused) || ticks == 500) {
+      resume.stop();
       clock.Advance(1000);
       f.btnPause->click();
     }
   });
   resume.start();
   f.Sendbutton->click();
+  EXPECT_TRUE(said_paused);
   EXPECT_GE(ticks, 3);
   EXPECT_FALSE(f.PauseFlag);
   EXPECT_EQ(f.sentstring, u"EE");
@@ -212,13 +218,32 @@ TEST_F(SendingTest, APauseClickKeepsTheRunsSampleStreamWhole) {
   EXPECT_TRUE(paused == whole) << paused.size() << " samples against " << whole.size();
 }
 
+TEST_F(SendingTest, APauseALimitLeftPendingEndsWithTheRun) {
+  TForm1& f = *form;
+  f.Memo1->SetText("EEE");
+  f.sePauseValue->SetValue(3);
+  f.Sendbutton->click();
+  EXPECT_FALSE(f.PauseFlag);
+  EXPECT_EQ(f.btnPause->text(), "Pause");
+  EXPECT_EQ(f.StatusBar1->SimpleText(), "The main box shows the text actually sent.");
+}
+
 TEST_F(SendingTest, ClosingWhilePausedEndsTheRun) {
   TForm1& f = *form;
   Show();
   f.Memo1->SetText("EEEE");
   f.btnPause->click();
-  // Late enough that the lead-in has gone and the run waits in the pause.
-  QTimer::singleShot(200, &f, [&] { f.close(); });
+  // Closed once the run waits in its pause, however slow the lead-in is.
+  int ticks = 0;
+  QTimer closer;
+  closer.setInterval(10);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (f.StatusBar1->SimpleText() == "Paused: press Unpause" || ++ticks == 500) {
+      closer.stop();
+      f.close();
+    }
+  });
+  closer.start();
   f.Sendbutton->click();  // must return
   EXPECT_TRUE(f.Closing());
   EXPECT_FALSE(f.SendFlag);
@@ -242,18 +267,35 @@ TEST_F(SendingTest, AClickInTheTextPicksTheResumePosition) {
   EXPECT_EQ(f.NewMessagePos, 5);  // the line break counts as two
 }
 
-TEST_F(SendingTest, LimitBoxesKeepTheMinuteAndCharacterLimitsApart) {
+// The box the user types into keeps its value and clears only the other
+// kind of limit. (Changed on purpose: the change handlers used to cascade,
+// so typing a minute limit over a character limit left all three at 0.)
+TEST_F(SendingTest, LimitBoxesKeepWhatIsTypedAndClearTheOtherKind) {
+  Show();
   TForm1& f = *form;
-  f.sePauseValue->SetText("10");
-  f.sePauseMins->SetText("2");
-  EXPECT_EQ(f.sePauseValue->Text(), "0");
-  EXPECT_EQ(f.sePauseMins->Text(), "0");
-  EXPECT_EQ(f.seClearAfterChars->Text(), "0");
-  f.sePauseMins->SetText("2");
-  EXPECT_EQ(f.sePauseMins->Text(), "2");
-  f.seClearAfterChars->SetText("5");
-  EXPECT_EQ(f.sePauseMins->Text(), "0");
-  EXPECT_EQ(f.seClearAfterChars->Text(), "0");
+  auto type = [&](gui::SpinEdit* box, const char* text) {
+    box->LineEdit()->setFocus();
+    box->LineEdit()->selectAll();
+    for (const char* c = text; *c; ++c) QTest::keyClick(f.windowHandle(), *c);
+  };
+  auto boxes = [&] {
+    return std::vector<QString>{f.sePauseValue->Text(), f.seClearAfterChars->Text(), f.sePauseMins->Text()};
+  };
+  using V = std::vector<QString>;
+  type(f.sePauseValue, "3");
+  EXPECT_EQ(boxes(), (V{"3", "0", "0"}));
+  type(f.sePauseMins, "1");
+  EXPECT_EQ(boxes(), (V{"0", "0", "1"}));
+  type(f.sePauseMins, "12");
+  EXPECT_EQ(boxes(), (V{"0", "0", "12"}));
+  type(f.seClearAfterChars, "7");
+  EXPECT_EQ(boxes(), (V{"0", "7", "0"}));
+  type(f.sePauseValue, "5");
+  EXPECT_EQ(boxes(), (V{"5", "7", "0"}));
+  // Set from code, as loading the settings does, the same rule holds.
+  f.sePauseMins->SetValue(2);
+  f.sePauseValue->SetValue(4);
+  EXPECT_EQ(boxes(), (V{"4", "0", "0"}));
 }
 
 TEST_F(SendingTest, TheClockShowsTheTimeOfDay) {

@@ -209,7 +209,9 @@ TEST_F(SettingsTest, APauseInMinutesGivesWayToTheLoadedLimits) {
   f.sePauseMins->SetText("5");
   f.LoadEnv1->trigger();
   EXPECT_EQ(f.sePauseMins->Text(), "0");
-  EXPECT_EQ(f.sePauseValue->Text(), "0");  // cleared by the minutes box
+  // Kept: the minutes box, cleared on the loaded value's behalf, no longer
+  // clears it in turn (it used to, dropping the loaded limit).
+  EXPECT_EQ(f.sePauseValue->Text(), "30");
   EXPECT_EQ(f.seClearAfterChars->Text(), "50");
 
   // At start-up the minutes box is 0, so the pause value stays.

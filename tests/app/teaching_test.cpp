@@ -112,19 +112,18 @@ TEST_F(TeachingTest, ACountAboveFortyIsFortyAndACountBelowOneIsRefused) {
   EXPECT_FALSE(f.IntroduceNextChar());
   f.TeachStopButtonClick();
 
-  // Refused by Start Teach before anything changes.
+  // Start Teach reports it, but gets ready with the box shown for correcting
+  // it: refusing would keep the box hidden, leaving no way to mend it.
   f.StartNumEdit->SetText("0");
   gui::Guarded([&] { f.TeachbuttonClick(); });
   ASSERT_EQ(dialogs.errors.size(), 1);
-  EXPECT_FALSE(f.TeachFlag);
-  EXPECT_TRUE(f.Teachbutton->isEnabled());
-  EXPECT_FALSE(f.TeachSendButton->isEnabled());
+  EXPECT_TRUE(f.TeachFlag);
+  EXPECT_TRUE(gui::Shown(f.StartNumEdit));
+  EXPECT_EQ(f.Numusing, 1);
+  EXPECT_TRUE(f.TeachStopButton->isEnabled());
   dialogs.errors.clear();
 
-  // And by Start Sending, which leaves teach mode Ready.
-  f.StartNumEdit->SetText("1");
-  f.TeachbuttonClick();
-  f.StartNumEdit->SetText("0");
+  // Start Sending refuses it and leaves teach mode Ready.
   gui::Guarded([&] { f.TeachSendButtonClick(); });
   ASSERT_EQ(dialogs.errors.size(), 1);
   EXPECT_TRUE(dialogs.errors[0].startsWith("'0' is too few characters to start"));
@@ -346,3 +345,78 @@ TEST_F(TeachingTest, GroupSetsThatCannotFillAreRefusedLeavingTheBox) {
 }
 
 }  // namespace
+
+// Every typed character is an answer while teaching: it is scored once and
+// appended once, and no control takes it, wherever the focus is.
+TEST_F(TeachingTest, AnswersReachNoControlWhateverHasTheFocus) {
+  TForm1& f = *form;
+  f.Teachbutton->click();
+  // Ready: keys are scored against the first character already, and only
+  // the count box takes them too.
+  f.Memo1->setFocus();
+  Key('q');
+  EXPECT_EQ(f.Memo1->Text(), "q");
+  f.StartNumEdit->setFocus();
+  f.StartNumEdit->selectAll();
+  Key('2');
+  EXPECT_EQ(f.StartNumEdit->Text(), "2");
+  f.TeachSendButton->click();
+  f.sePauseValue->SetText("4");
+  const std::vector<QWidget*> focus = {f.StartNumEdit, f.Memo1, f.sePauseValue->LineEdit(), f.cbRecordOutput,
+                                       f.TeachStopButton};
+  for (QWidget* w : focus) {
+    SCOPED_TRACE(w->objectName().toStdString());
+    f.Timer2Timer();
+    w->setFocus();
+    ASSERT_TRUE(w->hasFocus());
+    const char answer = static_cast<char>(Current());
+    const QString before = f.Memo1->Text();
+    QTest::keyClick(f.windowHandle(), Qt::Key_Space);  // a wrong key, and no button press
+    Key(answer);
+    EXPECT_EQ(f.Memo1->Text(), before + QChar(answer));
+    EXPECT_EQ(f.StartNumEdit->Text(), "2");
+    EXPECT_EQ(f.sePauseValue->Text(), "4");
+    EXPECT_FALSE(f.cbRecordOutput->isChecked());
+    EXPECT_TRUE(f.TeachFlag);
+    f.Timer1Timer();
+  }
+  // Stop Teach gives the boxes back to the keyboard.
+  f.TeachStopButtonClick();
+  f.Edit1->setFocus();
+  Key('7');
+  EXPECT_EQ(f.Edit1->Text(), "17");
+  EXPECT_FALSE(f.Memo1->isReadOnly());
+  EXPECT_TRUE(f.UsingEdit->isReadOnly());
+}
+
+// A count typed wrong in the Ready state can be seen and corrected by
+// keyboard, also when it is only found at the next Start Teach.
+TEST_F(TeachingTest, ABadCountIsShownForCorrection) {
+  TForm1& f = *form;
+  f.Teachbutton->click();
+  f.StartNumEdit->setFocus();
+  f.StartNumEdit->selectAll();
+  for (const char c : {'2', '?', 'z', 'z'}) Key(c);
+  ASSERT_EQ(f.StartNumEdit->Text(), "2?zz");
+  gui::Guarded([&] { f.TeachSendButtonClick(); });
+  ASSERT_EQ(dialogs.errors, QStringList{"'2?zz' is not a valid integer value"});
+  EXPECT_FALSE(f.TeachGoFlag);
+  EXPECT_TRUE(gui::Shown(f.StartNumEdit));
+  EXPECT_TRUE(f.StartNumEdit->hasFocus());
+  EXPECT_EQ(f.StartNumEdit->selectedText(), "2?zz");
+
+  // Left bad into the next Start Teach.
+  f.TeachStopButtonClick();
+  EXPECT_FALSE(gui::Shown(f.StartNumEdit));
+  gui::Guarded([&] { f.TeachbuttonClick(); });
+  ASSERT_EQ(dialogs.errors.size(), 2);
+  EXPECT_EQ(dialogs.errors[1], "'2?zz' is not a valid integer value");
+  EXPECT_TRUE(gui::Shown(f.StartNumEdit));
+  EXPECT_TRUE(f.StartNumEdit->hasFocus());
+  Key('3');  // replaces the selected text
+  EXPECT_EQ(f.StartNumEdit->Text(), "3");
+  f.TeachSendButton->click();
+  EXPECT_TRUE(f.TeachGoFlag);
+  EXPECT_EQ(f.Numusing, 3);
+  EXPECT_EQ(dialogs.errors.size(), 2);
+}

@@ -1,5 +1,6 @@
 // The control layer's rules that the trainer's handler chains rely on.
 #include <QApplication>
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -202,6 +203,76 @@ TEST(CharHook, SeesKeysWhileAHandlerPumps) {
   for (int i = 0; i < 10; ++i) gui::PumpSample();
   gui::SetPumpEverySample(false);
   EXPECT_EQ(seen, "x");
+}
+
+}  // namespace
+
+namespace {
+
+// What the keyboard can put into a number box, and what the box shows once
+// the user leaves it: the value it is read as, or a refusal.
+struct TypedCase {
+  const char* keys;
+  bool decimal;
+  const char* shown;
+  const char* error;  // reported after leaving, or nullptr
+};
+
+class SpinEditTyped : public ::testing::TestWithParam<TypedCase> {};
+
+TEST_P(SpinEditTyped, ShowsWhatItIsReadAs) {
+  const TypedCase& c = GetParam();
+  gui::ScriptedDialogs dialogs;
+  gui::SetErrorDialogs(&dialogs);
+  QWidget window;
+  auto* box = new gui::SpinEdit(c.decimal ? 1 : 0, c.decimal ? 50 : 250, 3, &window);
+  box->SetDecimal(c.decimal);
+  auto* other = new QLineEdit(&window);
+  other->move(0, 40);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  box->LineEdit()->setFocus();
+  box->LineEdit()->selectAll();
+  QTest::keyClicks(box->LineEdit(), c.keys);
+  other->setFocus();  // leaving the box
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box->Text().toStdString(), c.shown);
+  EXPECT_EQ(box->Value(), c.decimal ? box->Value() : std::stoi(c.shown));
+  if (c.error) {
+    EXPECT_EQ(dialogs.errors, QStringList{c.error});
+  } else {
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+  }
+  gui::SetErrorDialogs(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, SpinEditTyped,
+    ::testing::Values(TypedCase{"12.5", false, "125", nullptr},        // no point in a whole number
+                      TypedCase{"+-+", false, "0", "'+' is not a valid integer value"},
+                      TypedCase{"9-9", false, "99", nullptr},          // a sign only in front
+                      TypedCase{"99999999999", false, "250", nullptr},  // beyond 32 bits: the maximum
+                      TypedCase{"-5", false, "0", nullptr}, TypedCase{"+07", false, "7", nullptr},
+                      TypedCase{"\b", false, "0", nullptr},            // emptied: reads as the minimum
+                      TypedCase{"5.5.5", true, "5.55", nullptr}, TypedCase{"0", true, "1", nullptr}));
+
+TEST(SpinEdit, PastedTextThatIsNoNumberIsRefused) {
+  gui::ScriptedDialogs dialogs;
+  gui::SetErrorDialogs(&dialogs);
+  gui::SpinEdit box(0, 250, 3, nullptr);
+  box.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  QGuiApplication::clipboard()->setText(QStringLiteral("12.5"));
+  box.LineEdit()->selectAll();
+  box.LineEdit()->paste();
+  EXPECT_EQ(box.Text(), "12.5");
+  EXPECT_EQ(box.Value(), 0);  // read as the minimum while it stands
+  QTest::keyClick(box.LineEdit(), Qt::Key_Return);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box.Text(), "0");
+  EXPECT_EQ(dialogs.errors, QStringList{"'12.5' is not a valid integer value"});
+  QGuiApplication::clipboard()->clear();
+  gui::SetErrorDialogs(nullptr);
 }
 
 }  // namespace

@@ -25,9 +25,11 @@ TEST(StrToInt, TakesASignAndDecimalDigitsWithin32Bits) {
 
 TEST(StrToFloat, TakesADecimalNumber) {
   const std::pair<const char16_t*, double> good[] = {
-      {u"5", 5}, {u"5.5", 5.5}, {u"-0.25", -0.25}, {u".5", 0.5}, {u"2.", 2}, {u"1e3", 1000}};
+      {u"5", 5}, {u"5.5", 5.5}, {u"-0.25", -0.25}, {u".5", 0.5}, {u"2.", 2}, {u"1e3", 1000},
+      {u"+5", 5}, {u"+.5e+1", 5}, {u"1e308", 1e308}, {u"-2.5E-3", -0.0025}};
   for (const auto& [text, value] : good) EXPECT_DOUBLE_EQ(StrToFloat(text), value) << ToUtf8(text);
-  for (const char16_t* bad : {u"", u".", u"5,5", u"1e", u"abc", u"5 "}) {
+  for (const char16_t* bad : {u"", u".", u"5,5", u"1e", u"abc", u"5 ", u"+", u"+-5", u"1e400", u"-1e400",
+                              u"1e-400", u"inf", u"nan", u"0x10"}) {
     try {
       StrToFloat(bad);
       ADD_FAILURE() << ToUtf8(bad);

@@ -83,6 +83,7 @@ class FakeSendHost : public SendHost {
   std::int32_t ClearAfterChars() override { return clearAfterChars; }
   bool ClearAfterPause() override { return clearAfterPause; }
   bool ResumeFromCursor() override { return resumeFromCursor; }
+  void ShowPaused(bool p) override { paused.push_back(p); }
 
   // The notes as tokens: "L" lead-in, "1"/"3" marks in dits, "." element
   // gap, "C" Charspace, "W" Wdspace; "?" for anything else.
@@ -116,6 +117,7 @@ class FakeSendHost : public SendHost {
   std::function<void()> onWait;                         // run while paused
   std::vector<std::size_t> waits;                       // notes played before each wait
   std::vector<std::int32_t> requests;                   // FmessagePos at each request
+  std::vector<bool> paused;                             // each ShowPaused
   bool acceptPauses = true;
   TimePoint now = 0;
   int pumps = 0;

@@ -96,8 +96,40 @@ TEST(SendText, CharacterLimitPausesAndRestartsTheCount) {
   EXPECT_THAT(host.requests, ElementsAre(4, 7));  // after C and after F
   // Taken before D's first element: lead-in, A (5 notes), B (9), C (9).
   EXPECT_THAT(host.waits, ElementsAre(1u + 5u + 9u + 9u));
-  EXPECT_TRUE(host.st.PauseFlag);  // the request after F stays pending
+  // The request after F came too late to be taken and ends with the run
+  // (changed on purpose: it used to hold the next run, silently).
+  EXPECT_FALSE(host.st.PauseFlag);
   EXPECT_EQ(host.st.sentstring, u"ABCDEF");
+  EXPECT_THAT(host.paused, ElementsAre(true, false));
+}
+
+// Only a pending pause a limit asked for ends with the run; one the user
+// asked for afterwards, or by a "|", is kept for the next run.
+TEST(SendText, APendingPauseEndsWithTheRunOnlyWhenALimitAskedForIt) {
+  struct Case {
+    const char16_t* text;
+    std::int32_t chars;
+    bool userTogglesTwice;  // the user unpauses and pauses again after the limit
+    bool pending;
+  };
+  for (const Case& c : {Case{u"EEE ", 3, false, false},
+                        Case{u"EEE ", 3, true, true}, Case{u"EE|", 0, false, true}}) {
+    FakeSendHost host(c.text);
+    host.pauseAfterChars = c.chars;
+    if (c.userTogglesTwice) {
+      // The space's Wdspace (lead-in, three E of three notes each): the
+      // limit's request after the third E is pending then.
+      host.atNote[10] = [&] {
+        host.now += 600;
+        TogglePause(host.st, host.now);
+        host.now += 600;
+        TogglePause(host.st, host.now);
+      };
+    }
+    RunSendText(host);
+    EXPECT_EQ(host.st.PauseFlag, c.pending) << ToUtf8(c.text);
+    EXPECT_TRUE(host.paused.empty()) << ToUtf8(c.text);
+  }
 }
 
 TEST(SendText, IgnoredLimitRequestStillRestartsTheCount) {
