@@ -20,11 +20,15 @@ int Marlowick(int argc, char** argv) {
   TAboutBox AboutBox;
   TfmMain recording;
   fmMain = &recording;
+  // A save dialog waits until the sound of a run has ended.
+  recording.HoldOffers = [&Form1] { return Form1.Sounding(); };
   TFormHelp FormHelp;
   Form1.SetCompanionWindows(&Form2, &AboutBox, &FormHelp);
 
   Form1.show();
   const int result = app.exec();
+  // A recording still running is stopped and offered before the program goes.
+  recording.FinishRecordings();
   fmMain = nullptr;
   return result;
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
@@ -27,6 +28,7 @@ class TOutSound;
 namespace platform {
 class WaveOutDevice;
 }
+class TInputRecordThread;
 class TForm2;
 class TAboutBox;
 class TFormHelp;
@@ -106,6 +108,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void Timer3Timer();
   void WaitWhilePaused();
 
+  // --- recording (main_window_recording.cpp)
+  void btnStopRecordingClick();
+
   // --- teaching (main_window_teaching.cpp)
   void HandleAppMessage(char16_t c);
   void TeachbuttonClick();
@@ -168,6 +173,9 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
 
   // Grows or shrinks the window by dy pixels of client height.
   void ChangeClientHeight(int dy);
+
+  // True while a Send Text run or a teaching character is sounding.
+  bool Sounding() const { return sounding_ || in_send_run_; }
 
   // True once the window has begun to close: long runs and waits end.
   bool Closing() const { return closing_; }
@@ -304,7 +312,10 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   // box keeps the user's text.
   void EndRunAfterError();
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
+  void ConnectRecordingHandlers();
   void StartOutputRecording();
+  // Lets the queued sound play out, then stops the recording this window
+  // started, if any, whatever Record Output says by now.
   void StopOutputRecording();
   // While answers are typed, no control but `except` takes the keys.
   void LockTyping(bool locked, QWidget* except = nullptr);
@@ -325,5 +336,8 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   bool keep_open_ = false;
   // A teaching character is being sent, and a right answer came meanwhile.
   bool sounding_ = false;
+  bool in_send_run_ = false;
   bool answered_while_sounding_ = false;
+  // The recording started for the current run.
+  QPointer<TInputRecordThread> run_recording_;
 };

@@ -2,6 +2,7 @@
 // the clock. The loop itself is the engine's; the window supplies its text,
 // its progress box, its controls and the sound.
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 #include <QTime>
 #include <initializer_list>
 
@@ -156,13 +157,18 @@ void TForm1::SendbuttonClick() {
     // A sound server that was missing or restarted is reconnected here.
     EnsureSoundOutput();
     if (cbRecordOutput->isChecked()) StartOutputRecording();
+    const QScopedValueRollback<bool> running(in_send_run_, true);
     SendText();
   } catch (...) {
     EndRunAfterError();
-    if (cbRecordOutput->isChecked()) StopOutputRecording();
+    try {
+      StopOutputRecording();
+    } catch (...) {
+      // The run's own error is the one to report.
+    }
     throw;
   }
-  if (cbRecordOutput->isChecked()) StopOutputRecording();
+  StopOutputRecording();
   Timer1->SetEnabled(false);
 }
 
@@ -262,8 +268,3 @@ void TForm1::Timer3Timer() {
   lbClock->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
   lbClock->adjustSize();  // the label sizes itself to its text, at most 55 high
 }
-
-// Recording of the sound output arrives with the recording window; until
-// then Record Output records nothing.
-void TForm1::StartOutputRecording() {}
-void TForm1::StopOutputRecording() {}

@@ -87,6 +87,7 @@ void TForm1::ConnectHandlers() {
   ConnectTextHandlers();
   ConnectCommandHandlers();
   ConnectWindowHandlers();
+  ConnectRecordingHandlers();
 }
 
 void TForm1::FormCreate() {

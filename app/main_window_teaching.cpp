@@ -232,7 +232,7 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::TeachStopButtonClick() {
-  if (cbRecordOutput->isChecked()) StopOutputRecording();
+  StopOutputRecording();
   TeachFlag = false;
   gui::SetShown({Label10, StartNumEdit, Label18, StartNumLabel}, false);
   Memo1->show();

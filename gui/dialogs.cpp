@@ -29,6 +29,10 @@ class OnScreenDialogs : public Dialogs {
   QString SaveFileName(const QString& directory, const QString& filter) override {
     return QFileDialog::getSaveFileName(ActiveParent(), QString(), directory, filter);
   }
+  QString SaveFileNameUnchecked(const QString& directory, const QString& filter) override {
+    return QFileDialog::getSaveFileName(ActiveParent(), QString(), directory, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+  }
   bool ChooseFont(QFont& font) override {
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, font, ActiveParent());

@@ -21,6 +21,11 @@ class Dialogs {
   // Empty when the user cancels.
   virtual QString OpenFileName(const QString& directory) = 0;
   virtual QString SaveFileName(const QString& directory, const QString& filter) = 0;
+  // As SaveFileName, but the caller asks before replacing a file itself
+  // (for instance after adding a default extension).
+  virtual QString SaveFileNameUnchecked(const QString& directory, const QString& filter) {
+    return SaveFileName(directory, filter);
+  }
   // True when the user confirms; the font is then the chosen one.
   virtual bool ChooseFont(QFont& font) = 0;
 };
@@ -38,7 +43,12 @@ class ScriptedDialogs : public Dialogs {
     return confirm_answer;
   }
   QString OpenFileName(const QString&) override { return open_answer; }
-  QString SaveFileName(const QString&, const QString&) override { return save_answer; }
+  QString SaveFileName(const QString&, const QString& filter) override {
+    ++save_offers;
+    save_filters << filter;
+    if (!save_answers.isEmpty()) return save_answers.takeFirst();
+    return save_answer;
+  }
   bool ChooseFont(QFont& font) override {
     if (!font_answer) return false;
     font = *font_answer;
@@ -51,6 +61,10 @@ class ScriptedDialogs : public Dialogs {
   bool confirm_answer = false;
   QString open_answer;
   QString save_answer;
+  // Answered first, one per offer, before save_answer.
+  QStringList save_answers;
+  int save_offers = 0;
+  QStringList save_filters;
   std::optional<QFont> font_answer;
 };
 

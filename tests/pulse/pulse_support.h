@@ -33,8 +33,15 @@ inline std::string TestSink() {
   return sink != nullptr && *sink != '\0' ? sink : "marlowick_null";
 }
 
-// __FILE__ may be relative to the build folder, so the build names the script.
-inline std::filesystem::path DaemonScript() { return MARLOWICK_PULSE_DAEMON_SCRIPT; }
+// __FILE__ is relative to the build folder, not to where tests run: the
+// build says where the script is.
+inline std::filesystem::path DaemonScript() {
+#ifdef MARLOWICK_PULSE_DAEMON_SCRIPT
+  return MARLOWICK_PULSE_DAEMON_SCRIPT;
+#else
+  return std::filesystem::path(__FILE__).parent_path() / "pulse-daemon.sh";
+#endif
+}
 
 // Sets (or with nullopt unsets) a variable for the scope's life.
 class ScopedEnv {
@@ -136,11 +143,6 @@ class PrivateDaemon {
     std::filesystem::remove_all(dir_, ec);
   }
   bool Started() const { return started_; }
-  // Stops it if it runs and starts a fresh one on the same socket.
-  bool Restart() {
-    started_ = Run({DaemonScript().string(), "start", dir_.string()}) == 0;
-    return started_;
-  }
   std::string Server() const { return "unix:" + (dir_ / "pulse" / "native").string(); }
   bool Kill(int signal) const {
     std::ifstream in(dir_ / "pid");
