@@ -307,6 +307,16 @@ class TForm1 : public QMainWindow, public morse::TrainerState {
   void CentreOnScreen();
   void EnterMovesBar(char16_t& Key, const gui::Edit* edit, gui::ScrollBar* bar);
   void OpenSoundOutput();  // start-up step 14
+  // Opens the sound output afresh when it never opened or its stream was
+  // lost (server restarted, output device removed), and lets it play again
+  // after an Abort. Throws with the reason when it cannot.
+  void EnsureSoundOutput();
+  // The Pause button's toggle; `at_once` also pauses the sound where it is
+  // playing, as a click does, instead of letting what was sent play out.
+  void TogglePauseRequest(bool at_once);
+  // Ends a run that an error broke off: the controls come back and the main
+  // box keeps the user's text.
+  void EndRunAfterError();
   void DisableKeepingFocus(std::initializer_list<QWidget*> controls);
   void ConnectRecordingHandlers();
   void StartOutputRecording();

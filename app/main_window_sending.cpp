@@ -33,7 +33,8 @@ class WindowSendHost : public morse::SendHost {
   }
   void ProcessMessages() override { gui::ProcessMessages(); }
   void WaitWhilePaused() override { f_.WaitWhilePaused(); }
-  void PauseRequest() override { f_.btnPauseClick(); }
+  // The run's own pauses fall after what was sent: that plays out first.
+  void PauseRequest() override { f_.TogglePauseRequest(false); }
   morse::TimePoint Now() override { return f_.Clock().NowMs(); }
   void BeginRun() override {
     f_.edit2->Clear();
@@ -58,6 +59,7 @@ class WindowSendHost : public morse::SendHost {
   void CancelPause() override {
     f_.PauseFlag = false;
     f_.btnPause->setText(QStringLiteral("Pause"));
+    if (f_.OutSound1) f_.OutSound1->Restart();  // nothing to do unless paused
   }
 
  private:
@@ -80,12 +82,53 @@ void TForm1::ConnectSendingHandlers() {
 void TForm1::OpenSoundOutput() {
   OutSound1 = services_.wave_out ? std::make_unique<sound::TOutSound>(services_.wave_out())
                                  : std::make_unique<sound::TOutSound>();
+  // While the device holds every buffer the window still answers clicks.
+  OutSound1->SetWaitPump([] { gui::ProcessMessages(); });
   OutSound1->Initialize();
+}
+
+void TForm1::EnsureSoundOutput() {
+  if (OutSound1 && OutSound1->Usable()) {
+    OutSound1->Rearm();
+    return;
+  }
+  if (OutSound1) {
+    // A lost stream has nothing left to play; its tear-down errors tell
+    // nothing the reopening will not.
+    try {
+      OutSound1->Close();
+    } catch (const std::exception&) {
+    }
+    OutSound1.reset();
+  }
+  OpenSoundOutput();
+}
+
+void TForm1::EndRunAfterError() {
+  SendFlag = false;
+  PauseFlag = false;
+  btnPause->setText(QStringLiteral("Pause"));
+  Timer1->SetEnabled(false);
+  if (OutSound1) {
+    try {
+      OutSound1->Abort();
+    } catch (const std::exception&) {
+    }
+  }
+  CheckBox1->setChecked(true);
+  CheckBox1Click();
+  Memo1->show();
+  gui::SetEnabled({Sendbutton, Teachbutton, LoadFile}, true);
+  StatusBar1->SetSimpleText(
+      QStringLiteral("Sending stopped: the sound failed. Your text is unchanged; the progress box shows what was sent."));
 }
 
 void TForm1::PlayNote(double Frequency, double Duration, double Amplitude) {
   Risetime = morse::StrToFloat(gui::View(SpinEdit2->Text())) / 1000.0;
-  if (!OutSound1) throw sound::EOutSound("Cannot send sample until output transfer thread has been created.");
+  if (!OutSound1 || OutSound1->stage() != sound::OpenStages::TransferThreadCreated)
+    throw sound::EOutSound(
+        "No sound output is open. Start the sound server (PulseAudio or PipeWire), then press Send Text "
+        "again.");
   sound::TOutSound& out = *OutSound1;
   morse::RenderNote(*this, out.SampRate(), Frequency, Duration, Amplitude, [&out](std::int16_t v) {
     const sound::sample s{v, v};
@@ -111,11 +154,21 @@ void TForm1::SendbuttonClick() {
   DisableKeepingFocus({LoadFile, Sendbutton, Teachbutton});
   AbortButton->setEnabled(true);
   StatusBar1->SetSimpleText(QString());
-  if (cbRecordOutput->isChecked()) StartOutputRecording();
-  if (Recorder) Recorder->RunBegin();
-  {
+  try {
+    // A sound server that was missing or restarted is reconnected here.
+    EnsureSoundOutput();
+    if (cbRecordOutput->isChecked()) StartOutputRecording();
+    if (Recorder) Recorder->RunBegin();
     const QScopedValueRollback<bool> running(in_send_run_, true);
     SendText();
+  } catch (...) {
+    EndRunAfterError();
+    try {
+      StopOutputRecording();
+    } catch (...) {
+      // The run's own error is the one to report.
+    }
+    throw;
   }
   if (Recorder) Recorder->RunEnd();
   RefreshProgress();
@@ -139,6 +192,9 @@ void TForm1::SendText() {
 }
 
 void TForm1::WaitWhilePaused() {
+  // What was rendered before the pause goes to the device whole, so the
+  // pause falls between elements and never inside a mark.
+  if (OutSound1) OutSound1->Submit();
   // Block for events rather than spin; closing the window ends the wait so
   // no process is left behind a closed window.
   while (PauseFlag && !closing_) {
@@ -146,12 +202,26 @@ void TForm1::WaitWhilePaused() {
   }
 }
 
-void TForm1::btnPauseClick() {
+void TForm1::btnPauseClick() { TogglePauseRequest(true); }
+
+void TForm1::TogglePauseRequest(bool at_once) {
   if (!morse::TogglePause(*this, Clock().NowMs())) return;
   btnPause->setText(PauseFlag ? kUnpause : QStringLiteral("Pause"));
+  if (!OutSound1) return;
+  if (PauseFlag && at_once)
+    OutSound1->Pause();
+  else if (!PauseFlag)
+    OutSound1->Restart();
 }
 
 void TForm1::AbortButtonClick() {
+  // Silence first: the sender may be well ahead of what is heard.
+  const bool run_active = SendFlag;
+  if (OutSound1) {
+    OutSound1->Abort();
+    // Between runs nothing renders on; a run re-arms at its next start.
+    if (!run_active) OutSound1->Rearm();
+  }
   if (btnPause->text() == kUnpause) {
     PauseFlag = false;
     btnPause->setText(QStringLiteral("Pause"));
@@ -159,10 +229,9 @@ void TForm1::AbortButtonClick() {
   }
   CheckBox1->setChecked(true);
   CheckBox1Click();
-  // Only a run (running, or broken off by an error) has a sent text to show
-  // instead of the box's; between runs the box holds what the user typed or
-  // loaded since, which must not be wiped.
-  const bool run_active = SendFlag;
+  // Only a running run has a sent text to show instead of the box's; a run
+  // broken off by an error has already ended and left the box alone, and
+  // between runs the box holds what the user typed or loaded since.
   SendFlag = false;
   Timer1->SetEnabled(false);
   if (run_active) Memo1->SetText(gui::FromView(sentstring));

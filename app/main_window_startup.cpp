@@ -169,6 +169,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::FormClose() {
   closing_ = true;
   SendFlag = false;
+  // A run waiting on the sound ends at once; nothing more is heard. The
+  // settings are saved whatever the sound says.
+  if (OutSound1) {
+    try {
+      OutSound1->Abort();
+    } catch (const std::exception&) {
+    }
+  }
   SaveSettingsOnClose();
   // A session ends with the program, not while the user stays to save.
   if (Recorder && !keep_open_) Recorder->SessionEnd();

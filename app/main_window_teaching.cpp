@@ -114,6 +114,8 @@ void TForm1::LockTyping(bool locked, QWidget* except) {
 }
 
 void TForm1::TeachSendButtonClick() {
+  // A sound server that was missing or restarted is reconnected here.
+  EnsureSoundOutput();
   Timer2->SetEnabled(true);
   try {
     Numusing = CharacterCount(StartNumEdit->Text());
@@ -157,6 +159,11 @@ void TForm1::Timer2Timer() {
     SendTeachChar();
   } catch (...) {
     sounding_ = false;
+    // Teaching waits for the learner to mend the sound and start again.
+    TeachGoFlag = false;
+    TeachSendButton->setEnabled(true);
+    StatusBar1->SetSimpleText(QStringLiteral(
+        "Teaching stopped: the sound failed. Mend it as the message says, then press <Start Sending>."));
     throw;
   }
   sounding_ = false;

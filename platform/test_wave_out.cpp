@@ -228,6 +228,30 @@ MMRESULT TestWaveOut::Close(HWAVEOUT handle) {
   return MMSYSERR_NOERROR;
 }
 
+int TestWaveOut::Pauses() const {
+  std::lock_guard lock(mutex_);
+  return pauses_;
+}
+
+int TestWaveOut::Restarts() const {
+  std::lock_guard lock(mutex_);
+  return restarts_;
+}
+
+MMRESULT TestWaveOut::Pause(HWAVEOUT handle) {
+  std::lock_guard lock(mutex_);
+  if (!ValidHandle(handle)) return MMSYSERR_INVALHANDLE;
+  ++pauses_;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT TestWaveOut::Restart(HWAVEOUT handle) {
+  std::lock_guard lock(mutex_);
+  if (!ValidHandle(handle)) return MMSYSERR_INVALHANDLE;
+  ++restarts_;
+  return MMSYSERR_NOERROR;
+}
+
 std::int64_t TestWaveOut::PlayedFrames(HWAVEOUT handle) {
   std::lock_guard lock(mutex_);
   return ValidHandle(handle) ? played_frames_ : -1;

@@ -68,6 +68,8 @@ class TestWaveOut : public WaveOutDevice {
   int Opens() const;
   int Resets() const;
   int Closes() const;
+  int Pauses() const;
+  int Restarts() const;
 
   MMRESULT QueryFormat(std::uint32_t device, const WaveFormatEx& format) override;
   MMRESULT Open(HWAVEOUT* handle, std::uint32_t device, const WaveFormatEx& format,
@@ -78,6 +80,9 @@ class TestWaveOut : public WaveOutDevice {
   MMRESULT Reset(HWAVEOUT handle) override;
   MMRESULT Close(HWAVEOUT handle) override;
   std::string GetErrorText(MMRESULT code) const override;
+  // Counted only: the buffers complete as the mode says.
+  MMRESULT Pause(HWAVEOUT handle) override;
+  MMRESULT Restart(HWAVEOUT handle) override;
   // The frames of the buffers reported done: a buffer is heard once it is done.
   std::int64_t PlayedFrames(HWAVEOUT handle) override;
 
@@ -107,7 +112,7 @@ class TestWaveOut : public WaveOutDevice {
   std::vector<std::vector<std::int16_t>> buffers_;
   int written_ = 0;
   std::int64_t played_frames_ = 0;
-  int queries_ = 0, opens_ = 0, resets_ = 0, closes_ = 0;
+  int queries_ = 0, opens_ = 0, resets_ = 0, closes_ = 0, pauses_ = 0, restarts_ = 0;
 };
 
 }  // namespace platform

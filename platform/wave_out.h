@@ -101,8 +101,20 @@ class WaveOutDevice {
   // The text for a code, at most MAXERRORLENGTH - 1 bytes.
   virtual std::string GetErrorText(MMRESULT code) const = 0;
   // Frames of the written buffers that have reached the speaker so far,
-  // counted from Open, or -1 when the device cannot tell. Any thread may ask.
+  // counted from Open, or -1 when the device cannot tell. Frames that Reset
+  // dropped count as played: they are finished with. Any thread may ask.
   virtual std::int64_t PlayedFrames(HWAVEOUT) { return -1; }
+  // Stops the sound at the first silence after what is sounding now (never
+  // inside a tone) and keeps everything after it, written or still to be
+  // written, for Restart; nothing is heard twice or lost. Devices that
+  // cannot pause play on.
+  virtual MMRESULT Pause(HWAVEOUT) { return MMSYSERR_NOERROR; }
+  // Plays on from where Pause stopped.
+  virtual MMRESULT Restart(HWAVEOUT) { return MMSYSERR_NOERROR; }
+  // 0 while the stream can play, else the code of what broke it (the server
+  // gone, the output device removed); such a stream must be closed and opened
+  // again.
+  virtual MMRESULT StreamStatus(HWAVEOUT) { return MMSYSERR_NOERROR; }
 };
 
 // Texts of the common codes; empty for a code that is not one of them.

@@ -1,15 +1,19 @@
 // The wave-out device on a PulseAudio playback stream (s16le at the format's
 // rate and channel count) on the default sink.
 //
-// A written buffer counts as done once the server has taken all of it; the
-// server holds only a small target length, so a writer that waits for done
-// buffers runs in real time. While no buffer is queued the stream is fed
-// silence, so it never runs dry: a sound after a pause starts after the same
-// short latency as any other, without an underrun and restart.
+// The server keeps a long buffer (two seconds, as paplay does) so that a
+// writer that wakes late on a busy machine never starves the sink, while the
+// sink itself renders only a short block ahead: what is queued can be taken
+// back at once. A written buffer counts as done once the server has taken all
+// of it; the device keeps its own copy of what the server holds, so Pause can
+// silence the queued sound after the tone that is sounding and play it again
+// on Restart. Nothing is written while nothing is queued, and after a second
+// of silence the stream is corked so an idle trainer costs the server
+// nothing; the next sound starts whole.
 //
-// Every wait on the server is bounded. When the connection is lost, pending
-// buffers are returned as done and later writes fail with the server's own
-// reason, so a writer never hangs on a vanished server.
+// Every wait on the server is bounded. When the connection or the output
+// device is lost, pending buffers are returned as done and later writes fail
+// with the reason, so a writer never hangs on a vanished server.
 #pragma once
 
 #include <chrono>
@@ -26,10 +30,17 @@ class PulseWaveOut : public WaveOutDevice {
  public:
   struct Options {
     // How long connecting to the server and opening the stream may take.
-    std::chrono::milliseconds connect_timeout{5000};
-    // Sound the server keeps buffered; much below 100 ms underruns on a busy
-    // machine.
-    std::chrono::milliseconds target_latency{150};
+    std::chrono::milliseconds connect_timeout{2000};
+    // Sound the server keeps buffered: enough to ride out a writer that is
+    // not scheduled for a second on a loaded machine.
+    std::chrono::milliseconds buffer_time{2000};
+    // How far ahead the sink renders, and how often the server asks for
+    // more: the delay before a Pause or Reset is heard.
+    std::chrono::milliseconds request_time{20};
+    // Silence after which the stream is corked.
+    std::chrono::milliseconds idle_time{1000};
+    // How long Reset waits for the server to drop what it holds.
+    std::chrono::milliseconds reset_timeout{1000};
     // How long Close waits for the last buffered sound to be played.
     std::chrono::milliseconds drain_timeout{2000};
     std::string client_name = "Marlowick";
@@ -40,9 +51,11 @@ class PulseWaveOut : public WaveOutDevice {
   // ranges carry PulseAudio's own error number in their low byte.
   static constexpr MMRESULT kConnectTimeout = 0x100;
   static constexpr MMRESULT kStreamTimeout = 0x101;
+  static constexpr MMRESULT kServerStalled = 0x102;
   static constexpr MMRESULT kConnectError = 0x1000;  // + PA_ERR_*
   static constexpr MMRESULT kStreamError = 0x2000;   // + PA_ERR_*
   static constexpr MMRESULT kLostError = 0x3000;     // + PA_ERR_*
+  static constexpr MMRESULT kSinkLost = 0x4000;      // + PA_ERR_*
 
   PulseWaveOut();
   explicit PulseWaveOut(Options options);
@@ -61,6 +74,13 @@ class PulseWaveOut : public WaveOutDevice {
   MMRESULT Write(HWAVEOUT handle, WaveHdr* header) override;
   // Drops what the server holds and returns every pending buffer as done.
   MMRESULT Reset(HWAVEOUT handle) override;
+  MMRESULT Pause(HWAVEOUT handle) override;
+  MMRESULT Restart(HWAVEOUT handle) override;
+  MMRESULT StreamStatus(HWAVEOUT handle) override;
+  // From the stream's playing position, less the silence Pause put in.
+  std::int64_t PlayedFrames(HWAVEOUT handle) override;
+  // Whether the thread that feeds the server got a raised priority.
+  bool FeederPriorityRaised(HWAVEOUT handle);
   // Lets the server play what it holds (bounded by drain_timeout), then
   // disconnects. A stream whose connection was lost closes without error.
   MMRESULT Close(HWAVEOUT handle) override;

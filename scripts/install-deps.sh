@@ -21,7 +21,7 @@ test_packages=(
   xvfb xauth x11-utils xdotool imagemagick
   sox libsox-fmt-all opus-tools
   dpkg-dev file lintian desktop-file-utils appstream
-  ebook2cw python3
+  ebook2cw python3 stress-ng
 )
 
 case "${1:-}" in

@@ -115,14 +115,17 @@ void TOutSound::Initialize() {
   }
   hWaveOut = handle;
   frames_queued_ = 0;
+  discarded_before_close_ = 0;
   FStage = OpenStages::DeviceOpen;
 
   BufferRing = std::make_unique<WaveBuffRing>(FBuffers, FBufferLength);
   FStage = OpenStages::BufferRingCreated;
 
   buffindex = 0;
+  paused_ = false;
+  discarding_ = false;
   TransferThread = std::make_unique<OutTransferThread>(hSemOutBuffFull.get(), *device_, hWaveOut,
-                                                       BufferRing.get(), hSemOutBuffEmpty.get());
+                                                       BufferRing.get(), hSemOutBuffEmpty.get(), FChannels);
   FStage = OpenStages::TransferThreadCreated;
 }
 
@@ -132,20 +135,39 @@ void TOutSound::CheckTransfer() {
   throw EOutSound(TransferThread->FailureText());
 }
 
-void TOutSound::StartBuffer() {
+bool TOutSound::StartBuffer() {
   CheckTransfer();
-  if (!hSemOutBuffEmpty->TryAcquireFor(producer_timeout_))
-    throw EOutSound("The sound device stopped accepting sound: no buffer came back within " +
-                    platform::DurationText(producer_timeout_) + ".");
+  // Waits in short slices, pumping in between: a click must still reach
+  // Pause, Abort or Close while the device holds every buffer.
+  constexpr auto kSlice = std::chrono::milliseconds(5);
+  auto waited = std::chrono::steady_clock::duration::zero();
+  for (;;) {
+    const auto start = std::chrono::steady_clock::now();
+    if (hSemOutBuffEmpty->TryAcquireFor(kSlice)) break;
+    if (wait_pump_) wait_pump_();
+    if (discarding_) return false;
+    CheckTransfer();
+    // A paused device keeps its buffers as long as the pause lasts.
+    if (!paused_) waited += std::chrono::steady_clock::now() - start;
+    if (waited >= producer_timeout_)
+      throw EOutSound("The sound output stopped taking sound: nothing was played for " +
+                      platform::DurationText(producer_timeout_) +
+                      ". If the sound server (PulseAudio or PipeWire) hangs, restart it, then press "
+                      "Send Text again.");
+  }
   if (TransferThread->Failed()) {
     // The failure came while we waited; the buffer stays free.
     hSemOutBuffEmpty->Release();
     CheckTransfer();
   }
+  return true;
 }
 
-void TOutSound::HandOver() {
-  frames_queued_ += FBufferLength / FChannels;
+void TOutSound::HandOver(std::int32_t values) {
+  platform::WaveHdr* header = BufferRing->Tail()->GetHdr();
+  header->dwBufferLength = static_cast<std::uint32_t>(values) * 2u;
+  header->dwUser = epoch_;
+  frames_queued_ += values / FChannels;
   BufferRing->GetandMoveTail();
   hSemOutBuffFull->Release();
   buffindex = 0;
@@ -154,8 +176,11 @@ void TOutSound::HandOver() {
 void TOutSound::sendSample(const sample& s) {
   if (FStage != OpenStages::TransferThreadCreated) [[unlikely]]
     throw EOutSound(kSendBeforeThread);
-  if (buffindex == 0) [[unlikely]]
-    StartBuffer();
+  if (discarding_) [[unlikely]]
+    return;
+  if (buffindex == 0) [[unlikely]] {
+    if (!StartBuffer()) return;
+  }
   BufferRing->PutValue(buffindex, s.left);
   ++buffindex;
   if (FChannels == 2) {
@@ -163,25 +188,70 @@ void TOutSound::sendSample(const sample& s) {
     ++buffindex;
   }
   if (buffindex == FBufferLength) [[unlikely]]
-    HandOver();
+    HandOver(FBufferLength);
 }
 
 void TOutSound::Flush() {
-  if (buffindex == 0) return;
+  if (buffindex == 0 || discarding_) return;
   CheckTransfer();
   std::fill_n(BufferRing->Tail()->element(buffindex), FBufferLength - buffindex, std::int16_t{0});
-  HandOver();
+  HandOver(FBufferLength);
+}
+
+void TOutSound::Submit() {
+  if (buffindex == 0 || discarding_) return;
+  CheckTransfer();
+  HandOver(buffindex);
+}
+
+void TOutSound::Pause() {
+  if (FStage != OpenStages::TransferThreadCreated || paused_) return;
+  paused_ = true;
+  if (const platform::MMRESULT r = device_->Pause(hWaveOut)) RaiseDeviceError(r);
+}
+
+void TOutSound::Restart() {
+  if (FStage != OpenStages::TransferThreadCreated || !paused_) return;
+  paused_ = false;
+  if (const platform::MMRESULT r = device_->Restart(hWaveOut)) RaiseDeviceError(r);
+}
+
+void TOutSound::Abort() {
+  if (FStage != OpenStages::TransferThreadCreated) return;
+  discarding_ = true;
+  paused_ = false;
+  if (buffindex > 0) {
+    // The buffer being filled was never handed over: its slot is free again.
+    hSemOutBuffEmpty->Release();
+    buffindex = 0;
+  }
+  ++epoch_;
+  platform::MMRESULT r = platform::MMSYSERR_NOERROR;
+  TransferThread->DiscardHandedOver(epoch_, [&] { r = device_->Reset(hWaveOut); });
+  if (r != platform::MMSYSERR_NOERROR) RaiseDeviceError(r);
+}
+
+void TOutSound::Rearm() { discarding_ = false; }
+
+bool TOutSound::Usable() {
+  return FStage == OpenStages::TransferThreadCreated && !TransferThread->Failed() &&
+         device_->StreamStatus(hWaveOut) == platform::MMSYSERR_NOERROR;
+}
+
+std::int64_t TOutSound::FramesQueued() const {
+  return frames_queued_ - (TransferThread ? TransferThread->DiscardedFrames() : discarded_before_close_);
 }
 
 std::int64_t TOutSound::FramesPlayed() {
-  if (FStage < OpenStages::DeviceOpen) return frames_queued_;
+  const std::int64_t queued = FramesQueued();
+  if (FStage < OpenStages::DeviceOpen) return queued;
   const std::int64_t played = device_->PlayedFrames(hWaveOut);
-  return played < 0 ? frames_queued_ : std::min(played, frames_queued_);
+  return played < 0 ? queued : std::min(played, queued);
 }
 
 bool TOutSound::WaitUntilPlayed(std::chrono::milliseconds limit, const std::function<void()>& pump) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  const std::int64_t target = frames_queued_;
+  const std::int64_t target = FramesQueued();
   while (FramesPlayed() < target) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     if (pump) pump();
@@ -195,6 +265,7 @@ void TOutSound::Close() {
     if (TransferThread) {
       TransferThread->Terminate();
       TransferThread->WaitFor();
+      discarded_before_close_ = TransferThread->DiscardedFrames();
       TransferThread.reset();
     }
     // Without the thread no sample can be sent any more.

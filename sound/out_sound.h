@@ -77,14 +77,39 @@ class TOutSound {
   // Pads the buffer being filled with silence and hands it over; nothing to
   // do when no buffer is being filled.
   void Flush();
+  // Hands the buffer being filled over as it is, without padding: the device
+  // gets exactly the frames sent so far, as a pause needs.
+  void Submit();
+
+  // Pause and Restart may be called from a handler the producer's pump
+  // runs. Pause silences the device at the first gap after what sounds now
+  // and keeps the rest; Restart plays on from there. Sending goes on while
+  // paused: it waits, without giving up, until Restart frees buffers.
+  void Pause();
+  void Restart();
+  bool Paused() const { return paused_; }
+  // Silences the device at once: what is queued is dropped, and so is every
+  // frame sent from now on until Rearm (the rest of the note being
+  // rendered). A producer waiting for a buffer returns at once. Safe from a
+  // handler the producer's pump runs.
+  void Abort();
+  // Sending plays again after an Abort.
+  void Rearm();
+  bool Aborted() const { return discarding_; }
+  // Whether sound can be sent: open, the transfer thread healthy and the
+  // device's stream not lost. When false, Close and Initialize again.
+  bool Usable();
+  // Called every few milliseconds while sendSample waits for a buffer, so
+  // the window stays responsive and a click can Pause or Abort.
+  void SetWaitPump(std::function<void()> pump) { wait_pump_ = std::move(pump); }
   // Tear-down: stops the transfer thread, resets and closes the device,
   // releases the semaphores and the ring, and returns to DeviceClosed. Throws
   // EOutSound with the device's text when the reset or close fails; the
   // steps done so far stay done and Close may be called again.
   void Close();
 
-  // How long sendSample waits for a buffer before it gives up (10 s unless
-  // a test says otherwise).
+  // How long sendSample waits for a buffer, pause not counted, before it
+  // gives up (4 s unless a test says otherwise).
   void SetProducerTimeout(std::chrono::milliseconds timeout) { producer_timeout_ = timeout; }
   std::chrono::milliseconds ProducerTimeout() const { return producer_timeout_; }
   platform::WaveOutDevice& WaveOut() { return *device_; }
@@ -94,8 +119,9 @@ class TOutSound {
   bool TransferPriorityRaised() const;
 
   // Frames handed to the device since Initialize: whole buffers, Flush's
-  // padding included; the buffer being filled is not counted yet.
-  std::int64_t FramesQueued() const { return frames_queued_; }
+  // padding included; the buffer being filled is not counted yet, nor are
+  // buffers an Abort took back before the device got them.
+  std::int64_t FramesQueued() const;
   // Of those, the frames heard so far, as the device reports them; where it
   // cannot tell, every queued frame counts as heard.
   std::int64_t FramesPlayed();
@@ -105,8 +131,9 @@ class TOutSound {
 
  private:
   [[noreturn]] void RaiseDeviceError(platform::MMRESULT code);
-  void StartBuffer();
-  void HandOver();
+  // False when an Abort came while waiting.
+  bool StartBuffer();
+  void HandOver(std::int32_t values);
   // Throws EOutSound with the reason the transfer thread failed, if it did.
   void CheckTransfer();
   void RequireClosed() const;
@@ -125,8 +152,13 @@ class TOutSound {
   OpenStages FStage = OpenStages::DeviceClosed;
   std::array<char, platform::MAXERRORLENGTH> errmsg{};
 
-  std::chrono::milliseconds producer_timeout_{std::chrono::seconds(10)};
+  std::chrono::milliseconds producer_timeout_{std::chrono::seconds(4)};
   std::int64_t frames_queued_ = 0;
+  std::function<void()> wait_pump_;
+  bool paused_ = false;
+  bool discarding_ = false;
+  std::uint32_t epoch_ = 0;  // stamped on each buffer; Abort moves it on
+  std::int64_t discarded_before_close_ = 0;
   std::unique_ptr<platform::WaveOutDevice> device_;
 };
 

@@ -1,9 +1,6 @@
 #include "sound/transfer_thread.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include "platform/thread_priority.h"
 
 #include <algorithm>
 #include <exception>
@@ -11,31 +8,15 @@
 
 namespace sound {
 
-namespace {
-
-// Above every ordinary thread, well below the kernel's own real-time work.
-constexpr int kRealTimePriority = 10;
-constexpr int kNiceFallback = -10;
-
-// Asks for real-time scheduling, else for a better nice value; either may be
-// refused without harm, the thread then just runs at normal priority.
-bool RaisePriority() {
-  sched_param param{};
-  param.sched_priority = std::min(kRealTimePriority, sched_get_priority_max(SCHED_FIFO));
-  if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return true;
-  return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNiceFallback) == 0;
-}
-
-}  // namespace
-
 OutTransferThread::OutTransferThread(CountingSemaphore* hS, platform::WaveOutDevice& device,
                                      platform::HWAVEOUT hW, WaveBuffRing* BR,
-                                     CountingSemaphore* hSemEmpty)
+                                     CountingSemaphore* hSemEmpty, int channels)
     : hSemOutBuffFull(hS),
       hWaveOut(hW),
       BufferRing(BR),
       device_(device),
       hSemOutBuffEmpty(hSemEmpty),
+      channels_(channels),
       thread_([this] { Execute(); }) {}
 
 OutTransferThread::~OutTransferThread() {
@@ -72,7 +53,7 @@ void OutTransferThread::Record(platform::MMRESULT code, std::string text) {
 }
 
 void OutTransferThread::Execute() {
-  priority_raised_.store(RaisePriority(), std::memory_order_release);
+  priority_raised_.store(platform::RaiseThreadPriority(), std::memory_order_release);
   for (;;) {
     hSemOutBuffFull->Acquire();
     // Tested right after the wait: the wake-up of Terminate carries no buffer.
@@ -83,6 +64,13 @@ void OutTransferThread::Execute() {
       WaveBuff* buff = BufferRing->GetandMoveHead();
       taken = true;
       platform::WaveHdr* header = buff->GetHdr();
+      std::lock_guard lock(write_mutex_);
+      if (static_cast<std::uint32_t>(header->dwUser) < accept_from_epoch_.load(std::memory_order_acquire)) {
+        discarded_frames_.fetch_add(header->dwBufferLength / 2 / channels_, std::memory_order_acq_rel);
+        taken = false;
+        hSemOutBuffEmpty->Release();
+        continue;
+      }
       // Undoes the preparation of the buffer's previous trip.
       device_.UnprepareHeader(hWaveOut, header);
       device_.PrepareHeader(hWaveOut, header);

@@ -17,10 +17,11 @@ namespace sound {
 
 class OutTransferThread {
  public:
-  // Starts at once. hS counts filled buffers; a buffer whose write fails is
+  // Starts at once. hS counts filled buffers; `channels` values make a frame; a buffer whose write fails is
   // given back to hSemEmpty, since the device will never report it done.
   OutTransferThread(CountingSemaphore* hS, platform::WaveOutDevice& device,
-                    platform::HWAVEOUT hW, WaveBuffRing* BR, CountingSemaphore* hSemEmpty);
+                    platform::HWAVEOUT hW, WaveBuffRing* BR, CountingSemaphore* hSemEmpty,
+                    int channels = 1);
   // Terminate and WaitFor.
   ~OutTransferThread();
   OutTransferThread(const OutTransferThread&) = delete;
@@ -42,6 +43,18 @@ class OutTransferThread {
   // Whether the raised priority was granted.
   bool PriorityRaised() const { return priority_raised_.load(std::memory_order_acquire); }
 
+  // Buffers handed over before this call are no longer written: they go
+  // back to hSemEmpty as they come. `reset` runs once no write is in
+  // flight, so nothing written before it can follow it.
+  template <class Reset>
+  void DiscardHandedOver(std::uint32_t epoch, Reset reset) {
+    std::lock_guard lock(write_mutex_);
+    accept_from_epoch_.store(epoch, std::memory_order_release);
+    reset();
+  }
+  // Frames of the buffers discarded so far.
+  std::int64_t DiscardedFrames() const { return discarded_frames_.load(std::memory_order_acquire); }
+
  private:
   void Execute();
   void Record(platform::MMRESULT code, std::string text);
@@ -51,10 +64,15 @@ class OutTransferThread {
   WaveBuffRing* BufferRing;  // not owned
   platform::WaveOutDevice& device_;
   CountingSemaphore* hSemOutBuffEmpty;
+  int channels_;
 
   std::atomic<bool> terminated_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> priority_raised_{false};
+  // A buffer whose header carries an older epoch (in dwUser) is discarded.
+  std::atomic<std::uint32_t> accept_from_epoch_{0};
+  std::atomic<std::int64_t> discarded_frames_{0};
+  std::mutex write_mutex_;
   mutable std::mutex failure_mutex_;
   platform::MMRESULT failure_code_ = 0;
   std::string failure_text_;

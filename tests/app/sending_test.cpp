@@ -115,19 +115,37 @@ TEST_F(SendingTest, AbortBetweenRunsKeepsTheUsersText) {
   EXPECT_TRUE(form->Sendbutton->isEnabled());
 }
 
-TEST_F(SendingTest, AnErrorInANoteEndsTheRunAndAbortRestoresTheWindow) {
+TEST_F(SendingTest, AnErrorInANoteEndsTheRunAndKeepsTheUsersText) {
   form->SpinEdit2->SetText("0");
   form->Memo1->SetText("EE");
   form->Sendbutton->click();
   ASSERT_EQ(dialogs.errors.size(), 1);
   // The lead-in gap is the first note: 0 / 0.
   EXPECT_EQ(dialogs.errors[0], "Invalid floating point operation");
-  EXPECT_TRUE(form->SendFlag);
-  EXPECT_FALSE(form->Sendbutton->isEnabled());
-  form->AbortButton->click();
+  // The run has ended by itself; Abort afterwards changes no text.
   EXPECT_FALSE(form->SendFlag);
   EXPECT_TRUE(form->Sendbutton->isEnabled());
-  EXPECT_EQ(form->StatusBar1->SimpleText(), "The box shows only the text that was sent.");
+  EXPECT_EQ(form->StatusBar1->SimpleText(),
+            "Sending stopped: the sound failed. Your text is unchanged; the progress box shows what was sent.");
+  form->AbortButton->click();
+  EXPECT_EQ(form->Memo1->Text(), "EE");
+}
+
+TEST_F(SendingTest, ALostSoundOutputIsOpenedAgainAtTheNextSendText) {
+  SetSpeeds(35, 35);
+  Device().FailWrite("The sound server stopped or restarted.");
+  form->Memo1->SetText("PARIS PARIS");
+  form->Sendbutton->click();
+  ASSERT_EQ(dialogs.errors.size(), 1);
+  EXPECT_EQ(dialogs.errors[0], "The sound server stopped or restarted.");
+  EXPECT_EQ(form->Memo1->Text(), "PARIS PARIS");
+  EXPECT_TRUE(form->Sendbutton->isEnabled());
+
+  // A new output, without the fault, plays the whole text.
+  form->Sendbutton->click();
+  EXPECT_EQ(dialogs.errors.size(), 1) << dialogs.errors.join("\n").toStdString();
+  EXPECT_GT(Device().Written(), 0);
+  EXPECT_EQ(form->sentstring, u"PARIS PARIS");
 }
 
 TEST_F(SendingTest, PauseTogglesAtMostOnceInHalfASecond) {
@@ -168,6 +186,36 @@ TEST_F(SendingTest, APauseWaitsForEventsAndResumes) {
   EXPECT_GE(ticks, 3);
   EXPECT_FALSE(f.PauseFlag);
   EXPECT_EQ(f.sentstring, u"EE");
+}
+
+std::vector<std::int16_t> WithoutTrailingSilence(std::vector<std::int16_t> s) {
+  while (!s.empty() && s.back() == 0) s.pop_back();
+  return s;
+}
+
+TEST_F(SendingTest, APauseClickKeepsTheRunsSampleStreamWhole) {
+  TForm1& f = *form;
+  SetSpeeds(35, 35);
+  f.Memo1->SetText("PARIS PARIS");
+  f.Sendbutton->click();
+  const auto whole = WithoutTrailingSilence(Device().Samples());
+  const std::size_t first_run = Device().Samples().size();
+
+  // The same run, paused by a click after its first character and resumed.
+  DuringRun([&] {
+    f.btnPause->click();
+    QTimer::singleShot(30, &f, [&] {
+      clock.Advance(1000);
+      f.btnPause->click();
+    });
+  });
+  f.Sendbutton->click();
+  EXPECT_EQ(Device().Pauses(), 1);
+  EXPECT_EQ(Device().Restarts(), 1);
+  const auto all = Device().Samples();
+  const auto paused = WithoutTrailingSilence({all.begin() + static_cast<std::ptrdiff_t>(first_run), all.end()});
+  // The device got the run's own samples: no padding where it paused.
+  EXPECT_TRUE(paused == whole) << paused.size() << " samples against " << whole.size();
 }
 
 TEST_F(SendingTest, APauseALimitLeftPendingEndsWithTheRun) {

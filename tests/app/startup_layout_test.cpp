@@ -327,11 +327,15 @@ TEST_F(StartupTest, WithoutASoundServerTheWindowStillOpensConsistent) {
   EXPECT_EQ(f.SpeedEdit->Text(), "12");
   EXPECT_DOUBLE_EQ(f.FDitLength, 0.1);
   EXPECT_EQ(f.StatusBar1->SimpleText(), "Load text into the text box, or press <Start Teach.>");
-  // Every note then fails with the sound component's own message.
+  // Send Text tries the sound server again; failing, it says why and
+  // leaves the text and the controls as they were.
   f.Memo1->SetText("E");
   f.Sendbutton->click();
   ASSERT_EQ(dialogs.errors.size(), 2);
-  EXPECT_EQ(dialogs.errors[1], "Cannot send sample until output transfer thread has been created.");
+  EXPECT_EQ(dialogs.errors[1], "Connection refused");
+  EXPECT_EQ(f.Memo1->Text(), "E");
+  EXPECT_TRUE(f.Sendbutton->isEnabled());
+  EXPECT_FALSE(f.SendFlag);
 }
 
 }  // namespace

@@ -69,8 +69,13 @@ class WindowTest : public ::testing::Test {
     services.dialogs = &dialogs;
     services.clock = &clock;
     services.random = &random;
-    services.wave_out = [holder]() -> std::unique_ptr<platform::WaveOutDevice> {
-      return std::move(*holder);
+    services.wave_out = [this, holder, failing_device]() -> std::unique_ptr<platform::WaveOutDevice> {
+      if (*holder) return std::move(*holder);
+      // The window reopens a lost output: it gets a device like the first.
+      auto again = std::make_unique<platform::TestWaveOut>(platform::TestWaveOut::Completion::AtOnce);
+      if (failing_device) again->FailOpen("Connection refused");
+      device_ = again.get();
+      return again;
     };
     // The learner's journal stays in memory unless a test names a file.
     services.journal = [this](progress::Reporter report) {

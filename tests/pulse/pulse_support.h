@@ -143,6 +143,11 @@ class PrivateDaemon {
     std::filesystem::remove_all(dir_, ec);
   }
   bool Started() const { return started_; }
+  // Stops it if it runs and starts a fresh one on the same socket.
+  bool Restart() {
+    started_ = Run({DaemonScript().string(), "start", dir_.string()}) == 0;
+    return started_;
+  }
   std::string Server() const { return "unix:" + (dir_ / "pulse" / "native").string(); }
   bool Kill(int signal) const {
     std::ifstream in(dir_ / "pid");

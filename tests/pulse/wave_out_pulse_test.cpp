@@ -72,7 +72,10 @@ TEST(PulseSoundDeviceTest, QueryAcceptsPlayableFormatsOnly) {
 }
 
 TEST(PulseSoundDeviceTest, OpensWritesReportsDoneAndCloses) {
-  PulseWaveOut device;
+  // A server buffer shorter than the sound, so the writes must wait.
+  PulseWaveOut::Options options;
+  options.buffer_time = 50ms;
+  PulseWaveOut device(options);
   Messages messages;
   HWAVEOUT handle = nullptr;
   const MMRESULT opened = device.Open(&handle, WAVE_MAPPER, Pcm16Format(44100, 1),
@@ -131,7 +134,9 @@ TEST(PulseSoundDeviceTest, NoServerFailsFastWithPulseAudiosReason) {
   const MMRESULT r = device.Open(&handle, WAVE_MAPPER, Pcm16Format(44100, 1), nullptr, 0);
   EXPECT_LT(Clock::now() - start, 2s);
   EXPECT_NE(r, MMSYSERR_NOERROR);
-  EXPECT_EQ(device.GetErrorText(r), "Cannot connect to the sound server: Connection refused");
+  EXPECT_EQ(device.GetErrorText(r),
+            "No sound server is running (PulseAudio or PipeWire). Start it, then press Send Text again. "
+            "The system said: Connection refused.");
 }
 
 TEST(PulseSoundDeviceTest, AServerThatDoesNotAnswerTimesOut) {
@@ -149,7 +154,9 @@ TEST(PulseSoundDeviceTest, AServerThatDoesNotAnswerTimesOut) {
   daemon.Kill(SIGCONT);
   EXPECT_GE(took, 400ms);
   EXPECT_LT(took, 3s);
-  EXPECT_EQ(device.GetErrorText(r), "Cannot connect to the sound server: no answer within 0.5 seconds.");
+  EXPECT_EQ(device.GetErrorText(r),
+            "The sound server (PulseAudio or PipeWire) does not answer: nothing within 0.5 seconds. "
+            "Restart it, then press Send Text again.");
 }
 
 }  // namespace

@@ -221,7 +221,8 @@ TEST(OutSoundTest, ADeviceThatStopsAnsweringGivesABoundedError) {
   rig.out->Initialize();
   rig.Send(60000);
   EXPECT_EQ(MessageOf([&] { rig.Send(1); }),
-            "The sound device stopped accepting sound: no buffer came back within 0.2 seconds.");
+            "The sound output stopped taking sound: nothing was played for 0.2 seconds. If the sound "
+            "server (PulseAudio or PipeWire) hangs, restart it, then press Send Text again.");
   EXPECT_EQ(rig.out->BuffIndex(), 0) << "nothing stored";
 
   // When the device comes back, so does the sound.
@@ -388,6 +389,68 @@ TEST(OutSoundPlayedTest, CountsQueuedAndHeardFramesAndWaitsForThePlayOut) {
   }));
   EXPECT_EQ(rig.out->FramesPlayed(), 300);
   EXPECT_GE(pumps, 3);
+}
+
+}  // namespace
+}  // namespace sound
+
+namespace sound {
+namespace {
+
+TEST(OutSoundPauseAbortTest, SubmitHandsOverExactlyTheFramesSentSoFar) {
+  Rig rig;
+  rig.out->Initialize();
+  rig.Send(30000);
+  rig.out->Submit();
+  rig.out->Submit();  // nothing more to hand over
+  rig.Send(5, 30001);
+  rig.out->Submit();
+  ASSERT_TRUE(rig.device->WaitForWritten(3));
+  EXPECT_EQ(rig.device->Samples(), Ramp(30005));
+  EXPECT_EQ(rig.out->FramesQueued(), 30005);
+}
+
+TEST(OutSoundPauseAbortTest, AbortFreesAWaitingProducerAndDropsTheRestUntilRearm) {
+  Rig rig(TestWaveOut::Completion::OnCommand);
+  int pumps = 0;
+  // The click arrives while the producer waits for a buffer.
+  rig.out->SetWaitPump([&] {
+    if (++pumps == 3) rig.out->Abort();
+  });
+  rig.out->Initialize();
+  rig.Send(60000);                // every buffer written and held by the device
+  rig.Send(30000, 100);           // waits, then returns at the Abort
+  EXPECT_EQ(pumps, 3);
+  EXPECT_TRUE(rig.out->Aborted());
+  EXPECT_EQ(rig.device->Resets(), 1) << "what the device held was dropped";
+  EXPECT_EQ(rig.device->Pending(), 0);
+  rig.out->Flush();               // the end of the aborted run: nothing to add
+  EXPECT_EQ(rig.device->Written(), 3);
+  EXPECT_EQ(rig.out->FramesPlayed(), rig.out->FramesQueued());
+
+  rig.out->Rearm();
+  rig.device->SetCompletion(TestWaveOut::Completion::AtOnce);
+  rig.Send(20000, 7);
+  ASSERT_TRUE(rig.device->WaitForWritten(4));
+  EXPECT_EQ(rig.device->WrittenBuffers().back(), Ramp(20000, 7));
+}
+
+TEST(OutSoundPauseAbortTest, APausedDeviceMayHoldEveryBufferWithoutATimeout) {
+  Rig rig(TestWaveOut::Completion::OnCommand);
+  rig.out->SetProducerTimeout(100ms);
+  const auto start = std::chrono::steady_clock::now();
+  rig.out->SetWaitPump([&] {
+    if (std::chrono::steady_clock::now() - start > 400ms && rig.out->Paused()) {
+      rig.out->Restart();
+      rig.device->CompleteOne();
+    }
+  });
+  rig.out->Initialize();
+  rig.out->Pause();
+  rig.Send(60001);  // the last frame waits for the pause to end
+  EXPECT_EQ(rig.device->Pauses(), 1);
+  EXPECT_EQ(rig.device->Restarts(), 1);
+  EXPECT_EQ(rig.out->BuffIndex(), 1);
 }
 
 }  // namespace
