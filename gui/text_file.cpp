@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -124,8 +125,11 @@ std::atomic<unsigned> temp_counter{0};
 QString DecodeText(const QByteArray& bytes) {
   QByteArray body = bytes;
   if (body.startsWith("\xEF\xBB\xBF")) body.remove(0, 3);
-  if (IsUtf8(reinterpret_cast<const unsigned char*>(body.constData()), body.size()))
-    return QString::fromUtf8(body);
+  if (IsUtf8(reinterpret_cast<const unsigned char*>(body.constData()), body.size())) {
+    // QString::fromUtf8 would drop a second mark as well: it is text here.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(body);
+  }
   return FromCp1252(body);
 }
 
@@ -146,6 +150,9 @@ QStringList SplitLines(const QString& text) {
 
 QByteArray EncodeLines(const QStringList& lines) {
   QByteArray bytes;
+  // Reading drops one leading mark; a text that itself begins with U+FEFF
+  // gets one in front so that it reads back whole.
+  if (!lines.isEmpty() && lines.front().startsWith(QChar(0xFEFF))) bytes += "\xEF\xBB\xBF";
   for (const QString& line : lines) {
     bytes += line.toUtf8();
     bytes += "\r\n";

@@ -49,6 +49,9 @@ TEST(TextFileTest, EveryLineBreakEndsALineAndAFinalOneStartsNone) {
   for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text.toStdString();
   EXPECT_EQ(EncodeLines({"a", "", "\u00E4"}), QByteArray("a\r\n\r\n\xC3\xA4\r\n"));
   EXPECT_EQ(EncodeLines({}), QByteArray());
+  // A text that begins with U+FEFF keeps it through a save and a load.
+  const QStringList marked{u"\uFEFF\uFEFFx"_qs};
+  EXPECT_EQ(SplitLines(DecodeText(EncodeLines(marked))), marked);
 }
 
 class TextFileWriteTest : public ::testing::Test {
